@@ -1,0 +1,45 @@
+# Helpers shared by every tests/ folder.
+#
+# qev_add_test(<name> SOURCES ... LIBS ... [LABELS ...])
+#   A GoogleTest executable whose cases are registered with CTest one by one.
+#   Widget tests run under the offscreen platform, so no display is needed.
+#
+# qev_add_fuzzer(<name> SOURCES ... LIBS ... [CORPUS <dir>])
+#   A libFuzzer target (only with QEV_FUZZ), run by CTest for QEV_FUZZ_SECONDS.
+
+if(QEV_TESTS)
+    find_package(GTest REQUIRED)
+    find_package(Qt6 REQUIRED COMPONENTS Test)
+    include(GoogleTest)
+endif()
+
+function(qev_add_test name)
+    cmake_parse_arguments(T "" "" "SOURCES;LIBS;LABELS" ${ARGN})
+    add_executable(${name} ${T_SOURCES})
+    target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gmock GTest::gtest GTest::gmock_main)
+    set(env "QT_QPA_PLATFORM=offscreen" "ASAN_OPTIONS=detect_leaks=0"
+            "UBSAN_OPTIONS=print_stacktrace=1" "TSAN_OPTIONS=second_deadlock_stack=1")
+    gtest_discover_tests(${name}
+        DISCOVERY_MODE PRE_TEST
+        PROPERTIES ENVIRONMENT "${env}" LABELS "${T_LABELS}" TIMEOUT 60)
+endfunction()
+
+function(qev_add_fuzzer name)
+    if(NOT QEV_FUZZ)
+        return()
+    endif()
+    cmake_parse_arguments(F "" "CORPUS" "SOURCES;LIBS" ${ARGN})
+    add_executable(${name} ${F_SOURCES})
+    target_link_libraries(${name} PRIVATE ${F_LIBS})
+    target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+    set(work ${CMAKE_CURRENT_BINARY_DIR}/${name}-corpus)
+    set(args -max_total_time=${QEV_FUZZ_SECONDS} -timeout=10 -rss_limit_mb=2048 ${work})
+    if(F_CORPUS)
+        list(APPEND args ${F_CORPUS})
+    endif()
+    add_test(NAME ${name} COMMAND ${CMAKE_COMMAND} -E make_directory ${work})
+    add_test(NAME ${name}.run COMMAND ${name} ${args})
+    set_tests_properties(${name} PROPERTIES FIXTURES_SETUP ${name}-corpus LABELS fuzz)
+    set_tests_properties(${name}.run PROPERTIES FIXTURES_REQUIRED ${name}-corpus LABELS fuzz
+        ENVIRONMENT "QT_QPA_PLATFORM=offscreen;ASAN_OPTIONS=detect_leaks=1" TIMEOUT 120)
+endfunction()

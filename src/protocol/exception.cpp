@@ -1,0 +1,7 @@
+#include "protocol/exception.h"
+
+namespace qev {
+
+Exception::Exception(QString message) : message_(std::move(message)), utf8_(message_.toUtf8()) {}
+
+}  // namespace qev
