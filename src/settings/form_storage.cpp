@@ -161,15 +161,19 @@ void TFormStorage::SaveFormPlacement() {
         return;
     }
     resolvePath();
-    if (versionCheck_ != fpvcNocheck) {
-        appStorage_->WriteInteger(
-            TSettingsStore::ConcatPaths({appStoragePath_, QStringLiteral("FormVersion")}),
-            version_);
-    }
-    // Without a completed restore the stored values may be newer than the controls' defaults.
-    if (restored_) {
-        StoreObjectsProps(parent(), StoredProps());
-    }
+    // One save, one replacement of the file: a crash leaves the previous save whole.
+    appStorage_->batch([this] {
+        if (versionCheck_ != fpvcNocheck) {
+            appStorage_->WriteInteger(
+                TSettingsStore::ConcatPaths({appStoragePath_, QStringLiteral("FormVersion")}),
+                version_);
+        }
+        // Without a completed restore the stored values may be newer than the controls'
+        // defaults, so only the version is written.
+        if (restored_) {
+            StoreObjectsProps(parent(), StoredProps());
+        }
+    });
     saved_ = true;
 }
 

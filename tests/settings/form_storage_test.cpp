@@ -101,14 +101,15 @@ TEST_F(FormStorageTest, ChangedValuesSurviveARestartUnchanged) {
     WindowDouble w(file());
     w.show();
     EXPECT_EQ(w.radio->itemIndex(), 5);
-    EXPECT_EQ(w.list->items().at(4), "Edited \\ \"zone\" \u00e9  -05:30  1:US Standard (as of 2007),12 hr");
+    EXPECT_EQ(w.list->items().at(4),
+              "Edited \\ \"zone\" \u00e9  -05:30  1:US Standard (as of 2007),12 hr");
     EXPECT_EQ(w.list->assignments, 1);  // the list is set once, so it repaints once
     EXPECT_TRUE(w.reported->isEmpty());
 }
 
 TEST_F(FormStorageTest, StoredListLengthsReplaceTheDefaults) {
-    const Seen three = restoredFrom(
-        {kListKey, "\"Count\"=dword:00000003", "\"Item0\"=\"a\"", "\"Item1\"=\"b\"", "\"Item2\"=\"c\""});
+    const Seen three = restoredFrom({kListKey, "\"Count\"=dword:00000003", "\"Item0\"=\"a\"",
+                                     "\"Item1\"=\"b\"", "\"Item2\"=\"c\""});
     EXPECT_EQ(three.lines, (QStringList{"a", "b", "c"}));
 
     QStringList sixteen{kListKey, "\"Count\"=dword:00000014"};
@@ -141,18 +142,18 @@ TEST_F(FormStorageTest, ASingleStringValueIsSplitIntoLines) {
 }
 
 TEST_F(FormStorageTest, WrongValueKindsYieldDefaultsWithoutAMessage) {
-    const Seen seen = restoredFrom({kMainKey, "\"FormVersion\"=hex(7):00,00",
-                                    "\"RadioGroup1_ItemIndex\"=hex(7):33,00,00,00,00,00", kListKey,
-                                    "\"Count\"=dword:00000002", "\"Item0\"=dword:00000005",
-                                    "\"Item1\"=\"b\""});
+    const Seen seen =
+        restoredFrom({kMainKey, "\"FormVersion\"=hex(7):00,00",
+                      "\"RadioGroup1_ItemIndex\"=hex(7):33,00,00,00,00,00", kListKey,
+                      "\"Count\"=dword:00000002", "\"Item0\"=dword:00000005", "\"Item1\"=\"b\""});
     EXPECT_EQ(seen.index, 0);
     EXPECT_EQ(seen.lines, (QStringList{"", "b"}));
 }
 
 TEST_F(FormStorageTest, StoredPortIndexIsClampedByTheRadioGroup) {
     const QList<std::pair<QString, int>> cases{
-        {"dword:00000003", 3}, {"dword:0000000c", 7}, {"dword:fffffff9", -1},
-        {"dword:ffffffff", -1}, {"\"5\"", 5},         {"\"x\"", 0},
+        {"dword:00000003", 3},  {"dword:0000000c", 7}, {"dword:fffffff9", -1},
+        {"dword:ffffffff", -1}, {"\"5\"", 5},          {"\"x\"", 0},
     };
     for (const auto& [data, index] : cases) {
         EXPECT_EQ(restoredFrom({kMainKey, "\"RadioGroup1_ItemIndex\"=" + data}).index, index)
@@ -185,8 +186,8 @@ TEST_F(FormStorageTest, ARestoreThatFailsIsReportedAndLeavesTheRestoredFlagUnset
     auto w = std::make_unique<WindowDouble>(file());
     w->show();
     ASSERT_EQ(w->reported->size(), 1);
-    EXPECT_EQ(w->reported->first(),
-              "Unable to open key \"" + file() + "\\Software\\QEV\\MainForm\\FormVersion\" for read");
+    EXPECT_EQ(w->reported->first(), "Unable to open key \"" + file() +
+                                        "\\Software\\QEV\\MainForm\\FormVersion\" for read");
     EXPECT_FALSE(w->FormStorage1->restored());
 }
 
@@ -202,8 +203,8 @@ TEST_F(FormStorageTest, OnlyTheFirstShowRestores) {
 
 TEST_F(FormStorageTest, EntriesAreLinkedByNameAndPropertiesMatchedWithoutLetterCase) {
     WindowDouble w(file());
-    w.FormStorage1->setStoredProps({" RadioGroup1 . itemindex ", "NoDot", ".Items", "Ghost.Items",
-                                    "ListBox1.NoSuchProperty"});
+    w.FormStorage1->setStoredProps(
+        {" RadioGroup1 . itemindex ", "NoDot", ".Items", "Ghost.Items", "ListBox1.NoSuchProperty"});
     EXPECT_EQ(w.FormStorage1->StoredProps(),
               (QStringList{"RadioGroup1.itemindex", "ListBox1.NoSuchProperty"}));
     w.radio->setObjectName("RadioGroup9");

@@ -123,7 +123,8 @@ TEST_F(SettingsStoreTest, StringsAreReadFromTextAndBinaryKindsOnly) {
 }
 
 TEST_F(SettingsStoreTest, ExistenceChecksFollowKeysAndValues) {
-    writeAll(file(), regFile({kMainKey, "\"ListBox1_Items\"=\"a\"", kListKey, "\"Count\"=hex(7):00,00"}));
+    writeAll(file(),
+             regFile({kMainKey, "\"ListBox1_Items\"=\"a\"", kListKey, "\"Count\"=hex(7):00,00"}));
     EXPECT_TRUE(store().ValueStored("MainForm\\listbox1_items"));
     EXPECT_TRUE(store().IsFolder("MainForm\\ListBox1_Items"));
     EXPECT_TRUE(store().IsFolder("MainForm"));
@@ -197,8 +198,9 @@ TEST_F(SettingsStoreTest, WriteFailuresCarryTheRegistryTextsWithTheFilePath) {
               "Unable to open key \"" + file() + "\\Software\\QEV\\MainForm\" for write");
     EXPECT_EQ(message([&] { store().WriteString("Other\\B", "x"); }),
               "Unable to create key '" + file() + "\\Software\\QEV\\Other'");
-    EXPECT_EQ(message([&] { store().DeleteValue("MainForm\\A"); }),
-              "Unable to open key \"" + file() + "\\Software\\QEV\\MainForm\" and access value \"A\"");
+    EXPECT_EQ(
+        message([&] { store().DeleteValue("MainForm\\A"); }),
+        "Unable to open key \"" + file() + "\\Software\\QEV\\MainForm\" and access value \"A\"");
     EXPECT_EQ(store().ReadInteger("MainForm\\A", 0), 1);  // nothing was changed
 }
 
@@ -208,8 +210,8 @@ TEST_F(SettingsStoreTest, AFileThatCannotBeOpenedGivesTheReadText) {
         store().ReadInteger("MainForm\\FormVersion", 0);
         FAIL() << "no error";
     } catch (const EStoreError& e) {
-        EXPECT_EQ(e.message(),
-                  "Unable to open key \"" + file() + "\\Software\\QEV\\MainForm\\FormVersion\" for read");
+        EXPECT_EQ(e.message(), "Unable to open key \"" + file() +
+                                   "\\Software\\QEV\\MainForm\\FormVersion\" for read");
     }
 }
 
