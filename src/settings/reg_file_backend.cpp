@@ -183,13 +183,16 @@ bool RegFileBackend::tryModify(const std::function<void(RegDocument&)>& change) 
                     return false;
                 }
                 const RegParseIssue& first = parsed.issues.first();
+                const QString where =
+                    first.line > 0
+                        ? QStringLiteral("first at line %1: %2").arg(first.line).arg(first.reason)
+                        : first.reason;
                 notifyOnce(
                     QStringLiteral("Some lines of the settings file \"%1\" could not be read "
-                                   "(first at line %2: %3) and are left out when QEV saves. "
-                                   "The file as it was has been kept as \"%4\"")
-                        .arg(QDir::toNativeSeparators(filePath_))
-                        .arg(first.line)
-                        .arg(first.reason, QDir::toNativeSeparators(copy)));
+                                   "(%2) and are left out when QEV saves. The file as it "
+                                   "was has been kept as \"%3\"")
+                        .arg(QDir::toNativeSeparators(filePath_), where,
+                             QDir::toNativeSeparators(copy)));
             }
             document = std::move(parsed.document);
         }

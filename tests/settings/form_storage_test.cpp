@@ -130,6 +130,16 @@ TEST_F(FormStorageTest, StoredListLengthsReplaceTheDefaults) {
     EXPECT_EQ(stored().document.values(kList).size(), 17);  // Item0..Item15 and Count
 }
 
+TEST_F(FormStorageTest, TheLongestListAllowedIsRestoredAndSavedWhole) {
+    const Seen seen = restoredFrom({kListKey, "\"Count\"=dword:00002710", "\"Item9999\"=\"last\""});
+    ASSERT_EQ(seen.lines.size(), 10000);
+    EXPECT_EQ(seen.lines.last(), "last");
+    const QStringList saved = storedList();
+    ASSERT_EQ(saved.size(), 10000);
+    EXPECT_EQ(saved.first(), "");
+    EXPECT_EQ(saved.last(), "last");
+}
+
 TEST_F(FormStorageTest, AListKeyWithoutCountEmptiesTheList) {
     EXPECT_TRUE(restoredFrom({kListKey, "\"Item0\"=\"a\""}).lines.isEmpty());
 }
