@@ -85,7 +85,10 @@ void TFormStorage::installHooks() {
 }
 
 bool TFormStorage::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == parent() && event->type() == QEvent::Show) {
+    // Only the first showing: Qt also sends Show when a minimised window comes back, and a
+    // restore then (after a failed first one) would overwrite what the user has changed since.
+    if (watched == parent() && event->type() == QEvent::Show && !showSeen_) {
+        showSeen_ = true;
         onShow();
     }
     return QObject::eventFilter(watched, event);

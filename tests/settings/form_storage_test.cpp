@@ -78,7 +78,19 @@ protected:
 };
 
 TEST_F(FormStorageTest, FirstRunCreatesExactlyTheListedKeysAndValues) {
-    EXPECT_TRUE(run().isEmpty());
+    auto window = std::make_unique<WindowDouble>(file());
+    window->show();
+    EXPECT_TRUE(window->close());
+    const QByteArray written = readAll(file());
+    // Nothing beside the file: no temporary copy, no lock left behind.
+    EXPECT_EQ(QDir(dir_.filePath("QEV")).entryList(QDir::Files), QStringList{"settings.reg"});
+    // The close saved, so destruction does not save again.
+    QFile::remove(file());
+    const auto reported = window->reported;
+    window.reset();
+    EXPECT_FALSE(QFile::exists(file()));
+    EXPECT_TRUE(reported->isEmpty());
+
     QStringList expected{kMainKey, "\"FormVersion\"=dword:00000000",
                          "\"RadioGroup1_ItemIndex\"=dword:00000000", "", kListKey};
     const QStringList zones = defaultZones();
@@ -87,7 +99,7 @@ TEST_F(FormStorageTest, FirstRunCreatesExactlyTheListedKeysAndValues) {
     }
     expected.append("\"Count\"=dword:00000010");
     expected.append("");
-    EXPECT_EQ(QString::fromUtf8(readAll(file())), QString::fromUtf8(regFile(expected)));
+    EXPECT_EQ(QString::fromUtf8(written), QString::fromUtf8(regFile(expected)));
 }
 
 TEST_F(FormStorageTest, ChangedValuesSurviveARestartUnchanged) {
@@ -201,7 +213,7 @@ TEST_F(FormStorageTest, ARestoreThatFailsIsReportedAndLeavesTheRestoredFlagUnset
     EXPECT_FALSE(w->FormStorage1->restored());
 }
 
-TEST_F(FormStorageTest, OnlyTheFirstShowRestores) {
+TEST_F(FormStorageTest, OnlyTheFirstShowRestoresEvenAfterAFailedRestore) {
     prepare({kMainKey, "\"RadioGroup1_ItemIndex\"=dword:00000002"});
     WindowDouble w(file());
     w.show();
@@ -209,6 +221,19 @@ TEST_F(FormStorageTest, OnlyTheFirstShowRestores) {
     w.radio->setItemIndex(6);
     w.show();
     EXPECT_EQ(w.radio->itemIndex(), 6);
+
+    // The first restore fails; when the window is shown again the file reads, but the user's
+    // choice made meanwhile stays.
+    const QString other = dir_.filePath("other.reg");
+    QDir().mkpath(other);
+    WindowDouble v(other);
+    v.show();
+    EXPECT_EQ(v.reported->size(), 1);
+    v.radio->setItemIndex(4);
+    QDir().rmdir(other);
+    QFile::copy(file(), other);
+    v.show();
+    EXPECT_EQ(v.radio->itemIndex(), 4);
 }
 
 TEST_F(FormStorageTest, EntriesAreLinkedByNameAndPropertiesMatchedWithoutLetterCase) {
