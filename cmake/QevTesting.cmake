@@ -1,7 +1,8 @@
 # Helpers shared by every tests/ folder.
 #
 # qev_add_test(<name> SOURCES ... LIBS ... [LABELS ...])
-#   A GoogleTest executable whose cases are registered with CTest one by one.
+#   A GoogleTest executable whose cases are registered with CTest one by one; LABELS label
+#   every test of the folder.
 #   Widget tests run under the offscreen platform, so no display is needed.
 #
 # qev_add_fuzzer(<name> SOURCES ... LIBS ... [CORPUS <dir>])
@@ -17,16 +18,14 @@ function(qev_add_test name)
     cmake_parse_arguments(T "" "" "SOURCES;LIBS;LABELS" ${ARGN})
     add_executable(${name} ${T_SOURCES})
     target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gmock GTest::gtest GTest::gmock_main)
-    # Discovery flattens property lists, so every property here holds exactly one value;
-    # sanitizer options come from the environment (.ci/run sets them).
-    set(props ENVIRONMENT QT_QPA_PLATFORM=offscreen TIMEOUT 60)
-    list(LENGTH T_LABELS label_count)
-    if(label_count GREATER 1)
-        message(FATAL_ERROR "qev_add_test(${name}): give at most one label")
-    elseif(label_count EQUAL 1)
-        list(APPEND props LABELS ${T_LABELS})
+    # Discovery flattens property lists, so the per-test properties hold one value each, and
+    # labels go on the folder (every test in it gets them). Sanitizer options come from the
+    # environment (.ci/run sets them).
+    if(T_LABELS)
+        set_property(DIRECTORY APPEND PROPERTY LABELS ${T_LABELS})
     endif()
-    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST PROPERTIES ${props})
+    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST
+        PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen TIMEOUT 60)
 endfunction()
 
 function(qev_add_fuzzer name)
