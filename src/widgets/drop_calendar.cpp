@@ -10,7 +10,7 @@
 namespace qev {
 
 TDropCalendar::TDropCalendar(QWidget* owner)
-    : QWidget(owner, Qt::Popup), calendar_(new QCalendarWidget(this)) {
+    : QWidget(owner, Qt::Popup | Qt::FramelessWindowHint), calendar_(new QCalendarWidget(this)) {
     setObjectName(QStringLiteral("DropCalendar"));
     calendar_->setVerticalHeaderFormat(QCalendarWidget::NoVerticalHeader);
     calendar_->setGridVisible(false);
