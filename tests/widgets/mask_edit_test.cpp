@@ -76,6 +76,30 @@ TEST_F(TimeField, IncompleteEntryIsRefusedOnLeavingAndEscapeRestores) {
     EXPECT_TRUE(other->hasFocus());
 }
 
+TEST_F(TimeField, OpeningWindowEntersTheFieldButReturningFromAnotherDoesNot) {
+    QWidget opening;
+    auto* first = new TMaskEdit(&opening);
+    first->setEditMask(QStringLiteral("!00:00:00;1;_"));
+    first->setMaskedText(QStringLiteral("10:20:30"));
+    opening.show();
+    opening.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&opening));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return first->hasFocus(); }));
+    QTest::keyClicks(first, QStringLiteral("7"));
+    EXPECT_EQ(first->EditText(), QStringLiteral("7_:__:__"));  // everything was selected
+
+    // Going to another window and back is neither leaving nor entering.
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    EXPECT_TRUE(errors.empty());
+    opening.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&opening));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return first->hasFocus(); }));
+    EXPECT_EQ(first->EditText(), QStringLiteral("7_:__:__"));
+    QTest::keyClick(first, Qt::Key_Escape);
+    EXPECT_EQ(first->maskedText(), QStringLiteral("10:20:30"));
+}
+
 TEST_F(TimeField, UntouchedOrCompleteEntriesLeaveFreely) {
     tabInto();
     leave();  // empty, but never touched
