@@ -1,19 +1,33 @@
 // Saves pictures of the time, offset and date fields, empty and filled, and of the open
-// calendar, into the folder given as the first argument (default /tmp).
+// calendar, into the folder given as the first argument (default /tmp), enlarged by the second.
 
 #include "widgets/date_picker_edit.h"
 #include "widgets/drop_calendar.h"
+#include "widgets/error_sink.h"
 #include "widgets/mask_edit.h"
 
 #include <QApplication>
 #include <QFormLayout>
+#include <QPixmap>
 #include <QTest>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 
 using namespace qev;
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    setErrorReporter([](std::exception_ptr e) {
+        try {
+            std::rethrow_exception(e);
+        } catch (const std::exception& ex) {
+            std::fprintf(stderr, "reported: %s\n", ex.what());
+        }
+    });
     const QString dir = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("/tmp");
+    const int scale = argc > 2 ? std::max(1, std::atoi(argv[2])) : 1;  // enlarged for a close look
 
     QWidget window;
     auto* form = new QFormLayout(&window);
@@ -38,7 +52,9 @@ int main(int argc, char** argv) {
     }
 
     auto save = [&](QWidget* w, const char* name) {
-        w->grab().save(dir + u'/' + QString::fromLatin1(name) + QStringLiteral(".png"));
+        const QPixmap shot = w->grab();
+        shot.scaled(shot.size() * scale).save(dir + u'/' + QString::fromLatin1(name) +
+                                              QStringLiteral(".png"));
     };
     date->setDate(0.0);
     save(time, "time_empty");
@@ -52,6 +68,7 @@ int main(int argc, char** argv) {
     time->setFocus(Qt::TabFocusReason);
     QTest::keyClicks(time, QStringLiteral("1"));
     save(time, "time_editing");
+    QTest::keyClicks(time, QStringLiteral("34509"));
     offset->setFocus(Qt::TabFocusReason);
     save(offset, "offset_filled");
     date->setFocus(Qt::TabFocusReason);
