@@ -18,8 +18,7 @@
 
 namespace qev {
 
-TCustomMaskEdit::TCustomMaskEdit(QWidget* parent)
-    : QLineEdit(parent), formats_(systemFormats()) {
+TCustomMaskEdit::TCustomMaskEdit(QWidget* parent) : QLineEdit(parent), formats_(systemFormats()) {
     setDragEnabled(false);
     // Without a mask the line edit types for itself; its changes still count as changes.
     connect(this, &QLineEdit::textChanged, this, [this] {

@@ -96,12 +96,12 @@ TEST(DateReading, UnreadableTexts) {
     EXPECT_FALSE(read(QStringLiteral("02/30/2026")));
     EXPECT_FALSE(read(QStringLiteral("13/01/2026")));
     EXPECT_FALSE(read(QStringLiteral("00/10/2026")));
-    EXPECT_FALSE(read(QStringLiteral("12/08/")));       // a separator promises the year
+    EXPECT_FALSE(read(QStringLiteral("12/08/")));  // a separator promises the year
     EXPECT_FALSE(read(QStringLiteral("12//2026")));
     EXPECT_FALSE(read(QStringLiteral("12/08/2026x")));
     EXPECT_FALSE(read(QStringLiteral("12/08/20261")));  // no digit after four figures
     EXPECT_FALSE(read(QStringLiteral("1/1/0000")));
-    EXPECT_FALSE(read(QStringLiteral("12-08-2026")));   // not the field's separator
+    EXPECT_FALSE(read(QStringLiteral("12-08-2026")));  // not the field's separator
     EXPECT_FALSE(read(QString()));
     // One trailing separator and spaces may follow.
     EXPECT_EQ(read(QStringLiteral(" 12 / 08 / 2026 /  ")), QDate(2026, 12, 8));

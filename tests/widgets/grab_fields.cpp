@@ -53,8 +53,8 @@ int main(int argc, char** argv) {
 
     auto save = [&](QWidget* w, const char* name) {
         const QPixmap shot = w->grab();
-        shot.scaled(shot.size() * scale).save(dir + u'/' + QString::fromLatin1(name) +
-                                              QStringLiteral(".png"));
+        shot.scaled(shot.size() * scale)
+            .save(dir + u'/' + QString::fromLatin1(name) + QStringLiteral(".png"));
     };
     date->setDate(0.0);
     save(time, "time_empty");

@@ -11,13 +11,14 @@ using namespace qev;
 
 namespace {
 
-const QString kEditError = QStringLiteral("Invalid input value.  Use escape key to abandon changes");
+const QString kEditError =
+    QStringLiteral("Invalid input value.  Use escape key to abandon changes");
 
 // Lets the test find where a character stands on screen.
 class ProbedMaskEdit : public TMaskEdit {
 public:
-    using TMaskEdit::TMaskEdit;
     using QLineEdit::cursorRect;
+    using TMaskEdit::TMaskEdit;
 };
 
 class TimeField : public test::FieldWindow<ProbedMaskEdit> {
@@ -130,7 +131,6 @@ TEST_F(TimeField, LettersBeepAndTheSeparatorJumps) {
     EXPECT_EQ(field->maskedText(), QStringLiteral("1 :4 :  "));
     EXPECT_EQ(beeps, 1);
 
-
     // Deleting leaves blanks: nothing shifts, the separators stay.
     field->setMaskedText(QStringLiteral("12:34:56"));
     key(Qt::Key_Home);
@@ -176,9 +176,8 @@ protected:
             log << QStringLiteral("ok");
             window->accept();
         });
-        QObject::connect(window.get(), &QDialog::rejected, window.get(), [this] {
-            log << QStringLiteral("cancel:") + field->maskedText();
-        });
+        QObject::connect(window.get(), &QDialog::rejected, window.get(),
+                         [this] { log << QStringLiteral("cancel:") + field->maskedText(); });
         window->layout()->addWidget(ok);
         LocaleFormats formats;
         formats.timeSeparator = u':';
