@@ -122,7 +122,9 @@ void TCustomMaskEdit::ValidateEdit() {
 }
 
 void TCustomMaskEdit::takeFocusBack() {
-    if (!hasFocus()) {
+    // A field whose window has just closed (Enter pressed its default button) has no focus to
+    // take back; marking it would spoil the next entry when the window opens again.
+    if (!hasFocus() && isVisible()) {
         maskState_ |= msReEnter;
         setFocus(Qt::OtherFocusReason);
     }

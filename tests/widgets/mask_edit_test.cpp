@@ -206,6 +206,15 @@ TEST_F(OffsetDialog, EnterPressesTheDefaultButtonBeforeTheLeavingCheck) {
     ASSERT_EQ(errors.size(), 1u);
     EXPECT_EQ(errors[0].message, kEditError);
     EXPECT_EQ(field->maskedText(), QStringLiteral("05:3 "));
+
+    // The dialog serves the next edit as new: entering selects the whole text again.
+    field->setMaskedText(QStringLiteral("01:00"));
+    window->show();
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return field->hasFocus(); }));
+    type(QStringLiteral("1"));
+    EXPECT_EQ(field->EditText(), QStringLiteral("1_:__"));
 }
 
 TEST_F(OffsetDialog, EscapePressesCancelThenRestores) {
