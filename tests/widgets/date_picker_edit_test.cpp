@@ -255,3 +255,22 @@ TEST_F(DateField, UnreadableTextOpensTheCalendarOnToday) {
     EXPECT_FALSE(field->isPopupVisible());
     EXPECT_EQ(field->maskedText(), QStringLiteral("02/30/    "));
 }
+
+TEST_F(DateField, DisablingClosesTheCalendarAndReadOnlyFieldsTakeNoDay) {
+    tabInto();
+    key(Qt::Key_Down, Qt::AltModifier);
+    ASSERT_TRUE(field->isPopupVisible());
+    field->setEnabled(false);
+    EXPECT_FALSE(field->isPopupVisible());
+    field->setEnabled(true);
+
+    field->setReadOnly(true);
+    tabInto();
+    type(QStringLiteral("01"));
+    EXPECT_EQ(field->text(), QStringLiteral("12/08/2026"));
+    key(Qt::Key_Down, Qt::AltModifier);
+    ASSERT_TRUE(field->isPopupVisible());
+    chooseInCalendar(QDate(2026, 12, 1));
+    EXPECT_EQ(field->Date(), day(2026, 12, 8));
+    EXPECT_TRUE(field->isReadOnly());
+}
