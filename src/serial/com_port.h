@@ -1,0 +1,140 @@
+#pragma once
+// The serial port component: the port settings, open and close, and queueing output.
+// Every open creates a worker (TSerialDispatcher) that owns the device and its threads;
+// every close frees it, so nothing is held between transmissions.
+
+#include "serial/port_prompt.h"
+#include "serial/serial_types.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+namespace qev {
+
+class TSerialDispatcher;
+
+// The layer's component base: where a worker thread's failure is reported.
+class TBaseComponent {
+public:
+    // Called ON THE WORKER THREAD that failed, with the exception's class name and message
+    // ("EInOutError", "Device write error"). The receiver must hand it to its own thread.
+    using ThreadErrorHandler =
+        std::function<void(const QString& className, const QString& message)>;
+
+    virtual ~TBaseComponent() = default;
+
+    void setThreadErrorHandler(ThreadErrorHandler handler);
+    const ThreadErrorHandler& threadErrorHandler() const { return threadErrorHandler_; }
+
+private:
+    ThreadErrorHandler threadErrorHandler_;
+};
+
+class TCustomComPort : public TBaseComponent {
+public:
+    TCustomComPort();
+    ~TCustomComPort() override;  // closes the port when open
+    TCustomComPort(const TCustomComPort&) = delete;
+    TCustomComPort& operator=(const TCustomComPort&) = delete;
+
+    // Port n names the device "\\.\COM<n>". With the port open a new number closes it and
+    // opens it again on the new number (which may raise); closed, the number is only stored.
+    quint16 ComNumber() const { return comNumber_; }
+    void setComNumber(quint16 n);
+
+    qint32 Baud() const { return baud_; }
+    void setBaud(qint32 baud);
+    TParity Parity() const { return parity_; }
+    void setParity(TParity parity);
+    quint16 DataBits() const { return dataBits_; }
+    void setDataBits(quint16 bits);
+    quint16 StopBits() const { return stopBits_; }
+    void setStopBits(quint16 bits);
+    quint16 InSize() const { return inSize_; }
+    void setInSize(quint16 size);
+    quint16 OutSize() const { return outSize_; }
+    void setOutSize(quint16 size);
+    bool DTR() const { return dtr_; }
+    void setDTR(bool on);
+    bool RTS() const { return rts_; }
+    void setRTS(bool on);
+    THWFlowOptions HWFlowOptions() const { return hwFlow_; }
+    void setHWFlowOptions(THWFlowOptions options);
+    TSWFlowOptions SWFlowOptions() const { return swFlow_; }
+    void setSWFlowOptions(TSWFlowOptions options);
+    quint8 XOnChar() const { return xonChar_; }
+    void setXOnChar(quint8 c);
+    quint8 XOffChar() const { return xoffChar_; }
+    void setXOffChar(quint8 c);
+    quint16 BufferFull() const { return bufferFull_; }
+    void setBufferFull(quint16 n);
+    quint16 BufferResume() const { return bufferResume_; }
+    void setBufferResume(quint16 n);
+    bool PromptForPort() const { return promptForPort_; }
+    void setPromptForPort(bool on) { promptForPort_ = on; }
+    bool AutoOpen() const { return autoOpen_; }
+    void setAutoOpen(bool on) { autoOpen_ = on; }
+
+    // Used by EnsurePortNumber; none behaves as a cancelled prompt. Not owned.
+    void setPortPrompt(PortPrompt* prompt) { prompt_ = prompt; }
+
+    TPortState PortState() const { return state_; }
+    bool Open() const { return state_ == psOpen; }
+    // True opens (running EnsurePortNumber first), False closes and discards unsent output.
+    // Opening an open port or closing a closed one does nothing.
+    void setOpen(bool open);
+
+    // Leaves ComNumber non-zero or raises (ENoPortSelected; EPortPromptCancelled when the
+    // user declined the prompt; EConvertError for an unreadable choice).
+    void EnsurePortNumber();
+
+    // Queues the bytes whole or not at all; raises on failure. Ignored while shutting down.
+    void PutString(const QByteArray& bytes);
+    // Bytes still in the worker's output ring; 0 unless open.
+    quint16 OutBuffUsed();
+
+    // The device path port n resolves to (see serial/device_naming.h), for messages.
+    QString devicePath() const;
+
+private:
+    void openPort();
+    void closePort();
+    void writeSettings();
+    void applyLine();
+    bool autoOpened();
+
+    quint16 comNumber_ = 0;
+    qint32 baud_ = 19200;
+    TParity parity_ = pNone;
+    quint16 dataBits_ = 8;
+    quint16 stopBits_ = 1;
+    quint16 inSize_ = 4096;
+    quint16 outSize_ = 4096;
+    bool dtr_ = true;
+    bool rts_ = true;
+    THWFlowOptions hwFlow_ = 0;
+    TSWFlowOptions swFlow_ = swfNone;
+    quint8 xonChar_ = 17;
+    quint8 xoffChar_ = 19;
+    quint16 bufferFull_ = 0;
+    quint16 bufferResume_ = 0;
+    bool promptForPort_ = true;
+    bool autoOpen_ = true;
+
+    PortPrompt* prompt_ = nullptr;
+    TPortState state_ = psClosed;
+    std::unique_ptr<TSerialDispatcher> dispatcher_;
+};
+
+class TComPort : public TCustomComPort {
+public:
+    using TCustomComPort::TCustomComPort;
+};
+
+// Availability of port n (1..), asked without opening it. False for 0.
+bool PortPresent(quint16 n);
+
+}  // namespace qev

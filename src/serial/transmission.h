@@ -1,0 +1,32 @@
+#pragma once
+// One transmission: open the chosen port, queue one message, let it leave, close the port.
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+namespace qev {
+
+class TComPort;
+
+// The send cycle. The port number is the low 16 bits of itemIndex + 1 (so -1 asks the user);
+// that assignment may raise when it has to reopen an open port. Then: open, PutString, a drain
+// loop that calls processEvents until the worker has taken the bytes, WaitMilliseconds(500),
+// close. Any failure closes the port and is rethrown; a cancelled port prompt becomes
+// qev::EAbort, which the error display keeps silent.
+void transmit(TComPort& port, int itemIndex, const QByteArray& message,
+              const std::function<void()>& processEvents);
+
+// Busy wait on the millisecond tick counter, safe across its wrap. Returns ms.
+quint32 WaitMilliseconds(quint32 ms);
+
+// "COM%d" for every n from 1 to 50 where PortPresent(n), ascending.
+QStringList presentPortNames();
+
+// The port number of a prompt item such as "COM3": the text after its first three characters.
+// Raises qev::EConvertError when that is not a decimal integer (an empty text included).
+quint16 SelectedComNum(const QString& itemText);
+
+}  // namespace qev
