@@ -12,6 +12,7 @@ Application::Application(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationName(QStringLiteral("QEV"));
     setApplicationVersion(QStringLiteral("1.0"));
     setDesktopFileName(QStringLiteral("qev"));
+    setFont(windowFont());  // the dialogs use the application font
     setErrorReporter(&showApplicationError);
 }
 

@@ -1,13 +1,14 @@
+// QEV: configures a clock device on a serial port.
+
 #include "app/application.h"
-
-#include "protocol/messages.h"
-#include "protocol/zone_line.h"
-
-#include <cstdio>
+#include "app/mainform_u.h"
+#include "app/setzone.h"
 
 int main(int argc, char** argv) {
     qev::Application app(argc, argv);
-    const QByteArray message = qev::buildZoneConfigMessage(qev::defaultZoneLines());
-    std::puts(message.toHex(' ').toUpper().constData());
-    return 0;
+    qev::TMainForm mainForm;        // FormCreate fills the date and time fields
+    qev::TdlgSetZone dlgSetZone;    // hidden until the first edit, reused for every one
+    mainForm.setZoneEditor(&dlgSetZone);
+    mainForm.show();                // the first showing restores the stored settings
+    return app.exec();
 }
