@@ -21,6 +21,8 @@ void transmit(TComPort& port, int itemIndex, const QByteArray& message,
 
 // Busy wait on the millisecond tick counter, safe across its wrap. Returns ms.
 quint32 WaitMilliseconds(quint32 ms);
+// The same on a given tick counter.
+quint32 WaitMilliseconds(quint32 ms, const std::function<quint32()>& tick);
 
 // "COM%d" for every n from 1 to 50 where PortPresent(n), ascending.
 QStringList presentPortNames();

@@ -1,0 +1,231 @@
+#include "serial/com_port.h"
+
+#include "serial/device_naming.h"
+#include "serial/dispatcher.h"
+#include "serial/serial_errors.h"
+#include "serial/transmission.h"
+
+namespace qev {
+
+namespace {
+
+void check(int result, const TSerialDispatcher& d) {
+    if (result != 0)
+        raiseSerialError(result, d.devicePath());
+}
+
+// The open's codes as the component reports them.
+int mapOpenResult(int result) {
+    switch (result) {
+        case -syserr::kAccessDenied: return serial_error::kAlreadyOpen;
+        case -syserr::kFileNotFound:
+        case -syserr::kPathNotFound:
+        case -syserr::kDeviceGone: return serial_error::kBadId;
+        case -syserr::kPermissionDenied: return serial_error::kAccessDenied;
+        default: return result;
+    }
+}
+
+}  // namespace
+
+void TBaseComponent::setThreadErrorHandler(ThreadErrorHandler handler) {
+    threadErrorHandler_ = std::move(handler);
+}
+
+TCustomComPort::TCustomComPort() = default;
+
+TCustomComPort::~TCustomComPort() { closePort(); }
+
+void TCustomComPort::setComNumber(quint16 n) {
+    if (n == comNumber_)
+        return;
+    if (state_ != psOpen) {
+        comNumber_ = n;
+        return;
+    }
+    closePort();
+    comNumber_ = n;
+    openPort();
+}
+
+void TCustomComPort::applyLine() {
+    if (state_ == psOpen)
+        check(dispatcher_->SetLine(baud_, quint16(parity_), dataBits_, stopBits_), *dispatcher_);
+}
+
+void TCustomComPort::setBaud(qint32 baud) {
+    baud_ = baud;
+    applyLine();
+}
+
+void TCustomComPort::setParity(TParity parity) {
+    parity_ = parity;
+    applyLine();
+}
+
+void TCustomComPort::setDataBits(quint16 bits) {
+    dataBits_ = bits;
+    applyLine();
+}
+
+void TCustomComPort::setStopBits(quint16 bits) {
+    stopBits_ = bits;
+    applyLine();
+}
+
+// The driver queue sizes take effect at the next open.
+void TCustomComPort::setInSize(quint16 size) { inSize_ = size; }
+void TCustomComPort::setOutSize(quint16 size) { outSize_ = size; }
+
+void TCustomComPort::setDTR(bool on) {
+    dtr_ = on;
+    if (state_ == psOpen)
+        check(dispatcher_->SetDTR(on), *dispatcher_);
+}
+
+void TCustomComPort::setRTS(bool on) {
+    rts_ = on;
+    if (state_ == psOpen)
+        check(dispatcher_->SetRTS(on), *dispatcher_);
+}
+
+void TCustomComPort::setHWFlowOptions(THWFlowOptions options) {
+    hwFlow_ = options;
+    if (state_ == psOpen)
+        writeSettings();
+}
+
+void TCustomComPort::setSWFlowOptions(TSWFlowOptions options) {
+    swFlow_ = options;
+    if (state_ == psOpen)
+        writeSettings();
+}
+
+void TCustomComPort::setXOnChar(quint8 c) {
+    xonChar_ = c;
+    if (state_ == psOpen)
+        check(dispatcher_->SetXOnChar(c), *dispatcher_);
+}
+
+void TCustomComPort::setXOffChar(quint8 c) {
+    xoffChar_ = c;
+    if (state_ == psOpen)
+        check(dispatcher_->SetXOffChar(c), *dispatcher_);
+}
+
+void TCustomComPort::setBufferFull(quint16 n) {
+    bufferFull_ = n;
+    if (state_ == psOpen)
+        writeSettings();
+}
+
+void TCustomComPort::setBufferResume(quint16 n) {
+    bufferResume_ = n;
+    if (state_ == psOpen)
+        writeSettings();
+}
+
+void TCustomComPort::setOpen(bool open) {
+    if (open)
+        openPort();
+    else
+        closePort();
+}
+
+void TCustomComPort::EnsurePortNumber() {
+    if (comNumber_ != 0)
+        return;
+    if (!promptForPort_)
+        throw ENoPortSelected();
+    if (!prompt_)
+        throw EPortPromptCancelled();
+    QString text;
+    if (prompt_->exec(presentPortNames(), text) != PortPrompt::Ok)
+        throw EPortPromptCancelled();
+    // Closed here, so this only stores the number.
+    setComNumber(SelectedComNum(text));
+}
+
+void TCustomComPort::openPort() {
+    if (state_ != psClosed)
+        return;
+    try {
+        EnsurePortNumber();
+        dispatcher_ = std::make_unique<TSerialDispatcher>();
+        dispatcher_->setThreadErrorHandler(threadErrorHandler());
+        quint32 flow = 0;
+        if (dtr_)
+            flow |= kFlowDtrOn;
+        if (rts_)
+            flow |= kFlowRtsOn;
+        if (hwFlow_ & hwfUseDTR)
+            flow |= kFlowUseDtr;
+        if (hwFlow_ & hwfUseRTS)
+            flow |= kFlowUseRts;
+        const int result =
+            dispatcher_->InitPort(comDeviceName(comNumber_), baud_, quint16(parity_), dataBits_,
+                                  stopBits_, inSize_, outSize_, flow);
+        check(mapOpenResult(result), *dispatcher_);
+        state_ = psOpen;
+        writeSettings();
+    } catch (...) {
+        state_ = psClosed;
+        dispatcher_.reset();
+        throw;
+    }
+}
+
+void TCustomComPort::writeSettings() {
+    TSerialDispatcher& d = *dispatcher_;
+    const bool cts = (hwFlow_ & (hwfRequireCTS | hwfUseRTS)) != 0;
+    check(d.SetHWFlowOptions(cts, (hwFlow_ & hwfRequireDSR) != 0, bufferFull_, bufferResume_), d);
+    check(d.SetSWFlowOptions(swFlow_ == swfTransmit || swFlow_ == swfBoth,
+                             swFlow_ == swfReceive || swFlow_ == swfBoth),
+          d);
+    check(d.SetXOnChar(xonChar_), d);
+    check(d.SetXOffChar(xoffChar_), d);
+    check(d.SetDTR(dtr_), d);
+    check(d.SetRTS(rts_), d);
+}
+
+void TCustomComPort::closePort() {
+    if (state_ != psOpen)
+        return;
+    state_ = psShuttingDown;
+    dispatcher_->DonePort();
+    dispatcher_.reset();
+    state_ = psClosed;
+}
+
+bool TCustomComPort::autoOpened() {
+    if (state_ == psClosed && autoOpen_)
+        openPort();
+    return state_ == psOpen;
+}
+
+void TCustomComPort::PutString(const QByteArray& bytes) {
+    if (state_ == psShuttingDown)
+        return;
+    if (!autoOpened() || !dispatcher_)
+        throw ECommNotOpen();
+    check(dispatcher_->PutBlock(bytes.constData(), quint32(bytes.size())), *dispatcher_);
+}
+
+quint16 TCustomComPort::OutBuffUsed() {
+    if (state_ == psShuttingDown || !autoOpened())
+        return 0;
+    return dispatcher_->OutBuffUsed();
+}
+
+QString TCustomComPort::devicePath() const {
+    return resolveDeviceName(comDeviceName(comNumber_));
+}
+
+bool PortPresent(quint16 n) {
+    if (n == 0)
+        return false;
+    const TSerialDispatcher probe;
+    return probe.CheckPort(comDeviceName(n));
+}
+
+}  // namespace qev

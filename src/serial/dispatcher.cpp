@@ -1,0 +1,462 @@
+#include "serial/dispatcher.h"
+
+#include "serial/device_naming.h"
+#include "serial/dispatcher_threads.h"
+#include "serial/serial_errors.h"
+#include "serial/serial_types.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <thread>
+
+namespace qev {
+
+namespace {
+
+constexpr quint32 kDispBufferSize = 8192;
+constexpr std::size_t kMaxQueuedBlocks = 64;
+constexpr int kStartTimeoutMs = 3000;
+constexpr int kFlushTimeoutMs = 5000;
+
+void sleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+// The time 18 characters take at the given rate, in whole milliseconds rounded up.
+int drainPauseMs(quint32 baud, const LineSettings& s) {
+    if (baud == 0)
+        return 0;
+    const quint64 bitTime = 10'000'000 / baud;  // in 100 ns
+    quint64 bits = s.byteSize + 2;
+    if (s.parity != pNone)
+        ++bits;
+    if (s.stopBits != 0)
+        ++bits;
+    quint64 total = bitTime * bits * 18;
+    if (total < 10'000)
+        total *= 2;
+    return int((total + 9'999) / 10'000);
+}
+
+}  // namespace
+
+TBaseDispatcher::TBaseDispatcher(std::unique_ptr<SerialDevice> device)
+    : device_(std::move(device)) {}
+
+TBaseDispatcher::~TBaseDispatcher() { DonePort(); }
+
+bool TBaseDispatcher::portOpen() const { return device_->isOpen(); }
+
+int TBaseDispatcher::OpenCom(const QString& AComName) {
+    devicePath_ = resolveDeviceName(AComName);
+    const int err = device_->open(devicePath_);
+    return err == 0 ? 0 : -err;
+}
+
+int TBaseDispatcher::InitPort(const QString& AComName, qint32 Baud, quint16 Parity,
+                              quint16 DataBits, quint16 StopBits, quint16 InSize,
+                              quint16 OutSize, quint32 FlowOpts) {
+    if (device_->isOpen())
+        return -syserr::kAccessDenied;
+    int result = OpenCom(AComName);
+    if (result != 0)
+        return result;
+    auto fail = [this](int code) {
+        DonePort();
+        return code;
+    };
+    if (const int err = device_->setupQueues(InSize, OutSize))
+        return fail(-err);
+    inSize_ = InSize;
+    outSize_ = OutSize == 0 ? 1 : OutSize;
+    {
+        std::lock_guard lock(OutputSection);
+        OBuffer.assign(outSize_, 0);
+        OBufHead = OBufTail = 0;
+        OBufFull = false;
+        lineErrors_ = 0;
+        modemStatus_ = 0;
+    }
+    {
+        std::lock_guard lock(DispSection);
+        dispBuffer_.assign(kDispBufferSize, 0);
+        dispUsed_ = 0;
+    }
+    writerStopped_ = false;
+    killThreads_ = false;
+    KillEvent.reset();
+    WriterDone.reset();
+    {
+        std::lock_guard lock(DataSection);
+        if (const int err = device_->getState(dcb_))
+            return fail(-err);
+        DTRAuto = (FlowOpts & kFlowUseDtr) != 0;
+        RTSAuto = (FlowOpts & kFlowUseRts) != 0;
+        // Both lines are asserted as soon as the device is open, before any line setting.
+        if (!DTRAuto) {
+            DTRState = (FlowOpts & kFlowDtrOn) != 0;
+            device_->setControlLine(ControlLine::Dtr, DTRState);
+        }
+        if (!RTSAuto) {
+            RTSState = (FlowOpts & kFlowRtsOn) != 0;
+            device_->setControlLine(ControlLine::Rts, RTSState);
+        }
+        modemStatus_ = device_->modemStatus();
+        LastBaud = 115200;
+    }
+    result = SetLine(Baud, Parity, DataBits, StopBits);
+    if (result != 0)
+        return fail(result);
+    OutBuffUsed();
+    result = startThreads();
+    if (result != 0)
+        return fail(result);
+    return 0;
+}
+
+int TBaseDispatcher::SetLine(qint32 Baud, quint16 Parity, quint16 DataBits, quint16 StopBits) {
+    LineSettings wanted;
+    {
+        std::lock_guard lock(DataSection);
+        if (const int err = device_->getState(dcb_))
+            return -err;
+        wanted = dcb_;
+        wanted.binary = true;
+        wanted.parityCheck = false;
+        wanted.dsrSensitivity = false;
+        wanted.txContinueOnXoff = true;
+        wanted.nullStrip = false;
+        if (Baud != 0)
+            wanted.baud = quint32(Baud);
+        if (Parity != 5)
+            wanted.parity = quint8(Parity);
+        if (DataBits != 9)
+            wanted.byteSize = quint8(DataBits);
+        if (StopBits != 3) {
+            const quint16 stop = std::clamp<quint16>(StopBits, 1, 2);
+            wanted.stopBits = stop == 1 ? 0 : 2;
+            if (wanted.byteSize == 5 && wanted.stopBits == 2)
+                wanted.stopBits = 1;
+        }
+        wanted.dtrEnable = DTRState;
+        wanted.rtsEnable = RTSState;
+        if (wanted == dcb_)
+            return 0;
+    }
+    // Let queued output leave at the old settings, then a pause of 18 characters for the
+    // line itself, without holding the lock.
+    for (int i = 0; i < 5000 && OutBuffUsed() > 0; ++i)
+        sleepMs(2);
+    int pause;
+    {
+        std::lock_guard lock(DataSection);
+        if (const int err = device_->getState(dcb_))
+            return -err;
+        pause = drainPauseMs(LastBaud, dcb_);
+    }
+    sleepMs(pause);
+    std::lock_guard lock(DataSection);
+    if (const int err = device_->getState(dcb_))
+        return -err;
+    const bool dtr = dcb_.dtrEnable, rts = dcb_.rtsEnable;
+    dcb_ = wanted;
+    dcb_.dtrEnable = dtr;
+    dcb_.rtsEnable = rts;
+    return writeSettings();
+}
+
+int TBaseDispatcher::writeSettings() {
+    dcb_.dtrEnable = DTRState;
+    dcb_.rtsEnable = RTSState;
+    if (const int err = device_->setState(dcb_))
+        return -err;
+    LastBaud = dcb_.baud;
+    device_->setControlLine(ControlLine::Dtr, DTRState);
+    device_->setControlLine(ControlLine::Rts, RTSState);
+    return 0;
+}
+
+int TBaseDispatcher::SetHWFlowOptions(bool outxCts, bool outxDsr, quint16 bufferFull,
+                                      quint16 bufferResume) {
+    std::lock_guard lock(DataSection);
+    dcb_.outxCtsFlow = outxCts;
+    dcb_.outxDsrFlow = outxDsr;
+    dcb_.xoffLim = quint16(inSize_ - std::min(bufferFull, inSize_));
+    dcb_.xonLim = bufferResume;
+    return writeSettings();
+}
+
+int TBaseDispatcher::SetSWFlowOptions(bool outX, bool inX) {
+    std::lock_guard lock(DataSection);
+    dcb_.outX = outX;
+    dcb_.inX = inX;
+    return writeSettings();
+}
+
+int TBaseDispatcher::SetXOnChar(quint8 c) {
+    std::lock_guard lock(DataSection);
+    dcb_.xonChar = c;
+    return writeSettings();
+}
+
+int TBaseDispatcher::SetXOffChar(quint8 c) {
+    std::lock_guard lock(DataSection);
+    dcb_.xoffChar = c;
+    return writeSettings();
+}
+
+int TBaseDispatcher::SetDTR(bool on) {
+    std::lock_guard lock(DataSection);
+    DTRState = on;
+    return writeSettings();
+}
+
+int TBaseDispatcher::SetRTS(bool on) {
+    std::lock_guard lock(DataSection);
+    RTSState = on;
+    return writeSettings();
+}
+
+quint16 TBaseDispatcher::usedLocked() const {
+    if (OBufFull)
+        return outSize_;
+    if (OBufHead >= OBufTail)
+        return quint16(OBufHead - OBufTail);
+    return quint16(OBufHead + outSize_ - OBufTail);
+}
+
+void TBaseDispatcher::refreshStatusLocked() { lineErrors_ |= device_->takeErrors() & 0x1F; }
+
+quint16 TBaseDispatcher::OutBuffUsed() {
+    std::lock_guard lock(OutputSection);
+    refreshStatusLocked();
+    return usedLocked();
+}
+
+quint32 TBaseDispatcher::lineErrors() {
+    std::lock_guard lock(OutputSection);
+    return lineErrors_;
+}
+
+int TBaseDispatcher::PutBlock(const char* data, quint32 length) {
+    if (length == 0)
+        return 0;
+    std::lock_guard lock(OutputSection);
+    // Nothing takes bytes out of a ring whose writer has ended: refuse rather than queue
+    // bytes that would never drain.
+    if (OBuffer.empty())
+        return serial_error::kCommNotOpen;
+    if (writerStopped_)
+        return serial_error::kDeviceWriteError;
+    const quint32 free = OBuffer.size() - usedLocked();
+    if (free < length)
+        return serial_error::kOutputBufferTooSmall;
+    if (free == length)
+        OBufFull = true;
+    const quint32 size = OBuffer.size();
+    const quint32 first = std::min(length, size - OBufHead);
+    std::memcpy(OBuffer.data() + OBufHead, data, first);
+    std::memcpy(OBuffer.data(), data + first, length - first);
+    OBufHead = (OBufHead + length) % size;
+    OutputEvent.set();
+    return 0;
+}
+
+QByteArray TBaseDispatcher::takeOutput() {
+    std::lock_guard lock(OutputSection);
+    const quint32 used = usedLocked();
+    QByteArray block;
+    if (used == 0)
+        return block;
+    block.resize(used);
+    const quint32 size = OBuffer.size();
+    const quint32 first = std::min(used, size - OBufTail);
+    std::memcpy(block.data(), OBuffer.data() + OBufTail, first);
+    std::memcpy(block.data() + first, OBuffer.data(), used - first);
+    OBufHead = OBufTail = 0;
+    OBufFull = false;
+    return block;
+}
+
+void TBaseDispatcher::discardOutput() {
+    std::lock_guard lock(OutputSection);
+    OBufHead = OBufTail = 0;
+    OBufFull = false;
+}
+
+void TBaseDispatcher::FlushOutBuffer() {
+    discardOutput();
+    if (!device_->isOpen())
+        return;
+    device_->purgeOutput();
+    if (writeThread_ && !WriterDone.isSet()) {
+        OutFlushEvent.set();
+        // The writer acknowledges, or ends; neither takes long.
+        Event::waitAny({&GeneralEvent, &WriterDone}, kFlushTimeoutMs);
+    }
+}
+
+void TBaseDispatcher::FlushInBuffer() {
+    if (device_->isOpen())
+        device_->purgeInput();
+    std::lock_guard disp(DispSection);
+    std::lock_guard queue(queueLock_);
+    receivedBlocks_.clear();
+    dispUsed_ = 0;
+}
+
+void TBaseDispatcher::DonePort() {
+    if (device_->isOpen()) {
+        FlushOutBuffer();
+        FlushInBuffer();
+        CloseCom();
+    }
+    freeBuffers();
+}
+
+void TBaseDispatcher::freeBuffers() {
+    {
+        std::lock_guard lock(OutputSection);
+        OBuffer.clear();
+        OBufHead = OBufTail = 0;
+        OBufFull = false;
+    }
+    std::lock_guard lock(DispSection);
+    dispBuffer_.clear();
+    dispUsed_ = 0;
+}
+
+void TBaseDispatcher::CloseCom() {
+    if (CloseComActive)
+        return;
+    CloseComActive = true;
+    if (DispActive)
+        stopThreads();
+    // Output the threads left in the driver is discarded, never drained: a close that
+    // waited for it could hang on a stalled line.
+    if (device_->isOpen())
+        device_->purgeOutput();
+    device_->close();
+    CloseComActive = false;
+}
+
+void TBaseDispatcher::requestKill() {
+    killThreads_ = true;
+    KillEvent.set();
+}
+
+int TBaseDispatcher::startThreads() {
+    std::lock_guard lock(DataSection);
+    GeneralEvent.reset();
+    DispActive = true;
+    auto launch = [this](TDispatcherThread& thread) {
+        thread.start();
+        return GeneralEvent.wait(kStartTimeoutMs);
+    };
+    readThread_ = std::make_unique<TReadThread>(*this);
+    bool ok = launch(*readThread_);
+    if (ok) {
+        dispThread_ = std::make_unique<TDispThread>(*this);
+        ok = launch(*dispThread_);
+    }
+    if (ok) {
+        writeThread_ = std::make_unique<TWriteThread>(*this);
+        ok = launch(*writeThread_);
+    }
+    if (ok) {
+        statusThread_ = std::make_unique<TStatusThread>(*this);
+        ok = launch(*statusThread_);
+    }
+    return ok ? 0 : -(syserr::kErrnoBase + ETIMEDOUT);
+}
+
+namespace {
+
+// Joins before destroying: the thread still runs the object's virtual Execute.
+template <typename T>
+void finish(std::unique_ptr<T>& thread) {
+    if (thread) {
+        thread->join();
+        thread.reset();
+    }
+}
+
+}  // namespace
+
+void TBaseDispatcher::stopThreads() {
+    requestKill();
+    ReadyEvent.set();
+    finish(statusThread_);
+    OutFlushEvent.set();
+    finish(writeThread_);
+    SerialEvent.set();
+    GeneralEvent.reset();
+    finish(readThread_);
+    ComEvent.set();
+    finish(dispThread_);
+    DispActive = false;
+}
+
+void TBaseDispatcher::threadStarted() {
+    activeThreads_.fetch_add(1);
+    GeneralEvent.set();
+}
+
+void TBaseDispatcher::threadEnded(TDispatcherThread& thread, int result) {
+    if (dynamic_cast<TWriteThread*>(&thread)) {
+        writerStopped_ = true;
+        discardOutput();
+        WriterDone.set();
+    }
+    if (result < 0)
+        requestKill();
+    activeThreads_.fetch_sub(1);
+    if (result < 0 && errorHandler_) {
+        try {
+            if (result <= -2 && result >= -162)
+                throw EInOutError(result);
+            raiseSerialError(result, devicePath_);
+        } catch (const Exception& e) {
+            const char* cls = dynamic_cast<const EInOutError*>(&e) ? "EInOutError"
+                                                                   : "ESerialException";
+            errorHandler_(QString::fromLatin1(cls), e.message());
+        }
+    }
+}
+
+void TBaseDispatcher::queueReceived(const char* data, qint64 length) {
+    received_.fetch_add(quint64(length));
+    {
+        std::lock_guard lock(queueLock_);
+        // Nobody reads received data: past a bound it is dropped, never waited for.
+        if (receivedBlocks_.size() >= kMaxQueuedBlocks)
+            return;
+        receivedBlocks_.emplace_back(data, length);
+    }
+    QueueEvent.set();
+}
+
+void TBaseDispatcher::dispatchReceived() {
+    std::lock_guard disp(DispSection);
+    std::lock_guard queue(queueLock_);
+    while (!receivedBlocks_.empty() && dispUsed_ < dispBuffer_.size()) {
+        QByteArray& block = receivedBlocks_.front();
+        const quint32 room = dispBuffer_.size() - dispUsed_;
+        const quint32 n = std::min<quint32>(room, block.size());
+        std::memcpy(dispBuffer_.data() + dispUsed_, block.constData(), n);
+        dispUsed_ += n;
+        if (n == quint32(block.size()))
+            receivedBlocks_.pop_front();
+        else
+            block.remove(0, n);
+    }
+}
+
+TSerialDispatcher::TSerialDispatcher() : TBaseDispatcher(createSerialDevice()) {}
+
+TSerialDispatcher::~TSerialDispatcher() = default;
+
+bool TSerialDispatcher::CheckPort(const QString& name) const {
+    return device().present(resolveDeviceName(name));
+}
+
+}  // namespace qev

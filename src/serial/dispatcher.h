@@ -1,0 +1,163 @@
+#pragma once
+// The worker behind an open port: the device handle, its line settings and control lines,
+// the output ring, the received-data queues and four threads (reader, dispatcher, writer,
+// status). Operations that can fail return 0 or a negative code.
+
+#include "serial/event.h"
+#include "serial/serial_device.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <atomic>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+namespace qev {
+
+class TReadThread;
+class TWriteThread;
+class TStatusThread;
+class TDispThread;
+class TDispatcherThread;
+
+class TBaseDispatcher {
+public:
+    // Called on the failing worker thread with the exception's class name and message.
+    using ThreadErrorHandler =
+        std::function<void(const QString& className, const QString& message)>;
+
+    explicit TBaseDispatcher(std::unique_ptr<SerialDevice> device);
+    virtual ~TBaseDispatcher();
+    TBaseDispatcher(const TBaseDispatcher&) = delete;
+    TBaseDispatcher& operator=(const TBaseDispatcher&) = delete;
+
+    void setThreadErrorHandler(ThreadErrorHandler handler) { errorHandler_ = std::move(handler); }
+
+    // FlowOpts: bit 0 DTR on, bit 1 RTS on, bit 4 DTR by handshake, bit 5 RTS by handshake.
+    int InitPort(const QString& AComName, qint32 Baud, quint16 Parity, quint16 DataBits,
+                 quint16 StopBits, quint16 InSize, quint16 OutSize, quint32 FlowOpts);
+    // 0 for rate, 5 for parity, 9 for data bits, 3 for stop bits keep the current value.
+    int SetLine(qint32 Baud, quint16 Parity, quint16 DataBits, quint16 StopBits);
+    // Queues all of the bytes or, when they do not fit the free part of the ring, none (-3006).
+    int PutBlock(const char* data, quint32 length);
+    quint16 OutBuffUsed();
+    void FlushOutBuffer();
+    void FlushInBuffer();
+    // Discards queued output and input, stops the threads, closes the device.
+    void DonePort();
+    int OpenCom(const QString& AComName);
+    void CloseCom();
+
+    // Writes of the device settings an open makes after InitPort.
+    int SetHWFlowOptions(bool outxCts, bool outxDsr, quint16 bufferFull, quint16 bufferResume);
+    int SetSWFlowOptions(bool outX, bool inX);
+    int SetXOnChar(quint8 c);
+    int SetXOffChar(quint8 c);
+    int SetDTR(bool on);
+    int SetRTS(bool on);
+
+    bool portOpen() const;
+    int ActiveThreads() const { return activeThreads_.load(); }
+    bool KillThreads() const { return killThreads_.load(); }
+    // The resolved device path of the last OpenCom, for messages.
+    const QString& devicePath() const { return devicePath_; }
+    // Bytes received and collected (nobody reads them); line error bits seen.
+    quint64 receivedBytes() const { return received_.load(); }
+    quint32 lineErrors();
+
+protected:
+    SerialDevice& device() { return *device_; }
+    const SerialDevice& device() const { return *device_; }
+
+private:
+    friend class TDispatcherThread;
+    friend class TReadThread;
+    friend class TWriteThread;
+    friend class TStatusThread;
+    friend class TDispThread;
+
+    quint16 usedLocked() const;  // needs OutputSection
+    void refreshStatusLocked();  // needs OutputSection
+    QByteArray takeOutput();     // the writer's take: everything in the ring, ring reset
+    void discardOutput();
+    int writeSettings();         // needs DataSection
+    int startThreads();
+    void stopThreads();
+    void freeBuffers();
+    void requestKill();
+    void threadStarted();
+    void threadEnded(TDispatcherThread& thread, int result);
+    void queueReceived(const char* data, qint64 length);
+    void dispatchReceived();
+
+    std::unique_ptr<SerialDevice> device_;
+    ThreadErrorHandler errorHandler_;
+    QString devicePath_;
+
+    mutable std::mutex DataSection;    // line settings, control lines, thread bookkeeping
+    mutable std::mutex OutputSection;  // output ring and status refresh
+    std::mutex DispSection;            // dispatch ring
+
+    // Line settings and control lines, under DataSection.
+    LineSettings dcb_;
+    quint32 LastBaud = 115200;
+    bool DTRState = true;
+    bool RTSState = true;
+    bool DTRAuto = false;
+    bool RTSAuto = false;
+    quint16 inSize_ = 4096;
+    quint16 outSize_ = 4096;
+
+    // The output ring and the last status, under OutputSection.
+    std::vector<char> OBuffer;
+    quint32 OBufHead = 0;
+    quint32 OBufTail = 0;
+    bool OBufFull = false;
+    quint32 lineErrors_ = 0;
+    quint32 modemStatus_ = 0;
+
+    // Received data: blocks from the reader, moved by the dispatcher into its ring.
+    std::mutex queueLock_;
+    std::deque<QByteArray> receivedBlocks_;
+    std::vector<char> dispBuffer_;  // under DispSection
+    quint32 dispUsed_ = 0;
+    std::atomic<quint64> received_{0};
+    std::atomic<quint64> statusRecords_{0};
+
+    Event GeneralEvent{Event::Auto};   // a thread started; the writer acknowledged a flush
+    Event OutputEvent{Event::Auto};    // bytes wait in the ring
+    Event OutFlushEvent{Event::Auto};  // the writer drops what it is writing
+    Event ComEvent{Event::Auto};       // releases the dispatcher at close
+    Event ReadyEvent{Event::Auto};     // releases the status thread at close
+    Event SentEvent{Event::Manual};
+    Event SerialEvent{Event::Auto};    // wakes the reader
+    Event QueueEvent{Event::Auto};     // a received block waits for the dispatcher
+    Event KillEvent{Event::Manual};    // set with KillThreads: every wait ends at once
+    Event WriterDone{Event::Manual};   // the writer has ended
+
+    std::unique_ptr<TReadThread> readThread_;
+    std::unique_ptr<TDispThread> dispThread_;
+    std::unique_ptr<TWriteThread> writeThread_;
+    std::unique_ptr<TStatusThread> statusThread_;
+    std::atomic<int> activeThreads_{0};
+    std::atomic<bool> killThreads_{false};
+    std::atomic<bool> writerStopped_{false};
+    bool DispActive = false;      // the threads were started (UI thread only)
+    bool CloseComActive = false;  // (UI thread only)
+};
+
+// The serial flavour of the worker, on this platform's device layer.
+class TSerialDispatcher : public TBaseDispatcher {
+public:
+    TSerialDispatcher();
+    ~TSerialDispatcher() override;
+
+    // Whether the named port is there ("\\.\COM3", "COM3" or a path), without opening it.
+    bool CheckPort(const QString& name) const;
+};
+
+}  // namespace qev

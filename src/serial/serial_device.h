@@ -1,0 +1,97 @@
+#pragma once
+// The platform device layer: the only code that asks the operating system for serial ports.
+// Results are 0 or a positive system error number from syserr; the worker negates them.
+
+#include "serial/event.h"
+
+#include <QString>
+
+#include <initializer_list>
+#include <memory>
+
+namespace qev {
+
+namespace syserr {
+constexpr int kFileNotFound = 2;     // no such device
+constexpr int kPathNotFound = 3;
+constexpr int kTooManyOpenFiles = 4;
+constexpr int kAccessDenied = 5;     // another program holds the port
+constexpr int kInvalidHandle = 6;
+constexpr int kNotEnoughMemory = 8;
+constexpr int kPermissionDenied = 2013;  // the user may not open the device
+constexpr int kDeviceGone = 2014;        // the device went away (unplugged, hung up)
+constexpr int kErrnoBase = 100000;       // + errno: any other platform failure
+}  // namespace syserr
+
+// The settings a write of the device's line state carries.
+struct LineSettings {
+    quint32 baud = 0;
+    quint8 byteSize = 8;
+    quint8 parity = 0;    // TParity
+    quint8 stopBits = 0;  // 0 one, 1 one and a half, 2 two
+    bool binary = true;   // raw: no line editing, no translation
+    bool parityCheck = false;
+    bool outxCtsFlow = false;
+    bool outxDsrFlow = false;
+    bool dsrSensitivity = false;
+    bool txContinueOnXoff = true;
+    bool outX = false;
+    bool inX = false;
+    bool nullStrip = false;
+    bool dtrEnable = true;
+    bool rtsEnable = true;
+    quint8 xonChar = 17;
+    quint8 xoffChar = 19;
+    quint16 xonLim = 0;
+    quint16 xoffLim = 0;
+
+    friend bool operator==(const LineSettings&, const LineSettings&) = default;
+};
+
+enum class ControlLine { Dtr, Rts };
+
+// What a device wait ended with.
+struct WaitResult {
+    enum Kind { Ready, Woken, TimedOut, HangUp } kind = TimedOut;
+    int event = -1;  // with Woken: index of the event in the list
+};
+
+class SerialDevice {
+public:
+    virtual ~SerialDevice() = default;
+
+    // Opens the named device exclusively, without blocking.
+    virtual int open(const QString& devicePath) = 0;
+    virtual bool isOpen() const = 0;
+    // Closes the handle as it stands; output still queued is the caller's to purge first.
+    virtual void close() = 0;
+
+    virtual int setupQueues(int inSize, int outSize) = 0;
+    virtual int getState(LineSettings& settings) = 0;
+    virtual int setState(const LineSettings& settings) = 0;
+    virtual void setControlLine(ControlLine line, bool on) = 0;  // failure ignored
+    virtual quint32 modemStatus() = 0;
+
+    // Writes what the device takes now; written may be 0 (the write is pending).
+    virtual int write(const char* data, qint64 length, qint64& written) = 0;
+    // Reads what has arrived; got 0 when nothing has.
+    virtual int read(char* data, qint64 length, qint64& got) = 0;
+    // Wait for room to write / for received data, or for one of the events.
+    virtual WaitResult waitWritable(int timeoutMs, std::initializer_list<Event*> wake) = 0;
+    virtual WaitResult waitReadable(int timeoutMs, std::initializer_list<Event*> wake) = 0;
+    // Wait for a line event (error, hang-up) or one of the events.
+    virtual WaitResult waitLineEvent(int timeoutMs, std::initializer_list<Event*> wake) = 0;
+
+    virtual void purgeOutput() = 0;  // aborts nothing by itself; drops the driver's queue
+    virtual void purgeInput() = 0;
+    // Line error bits gathered since the last call (overrun, parity, framing, break).
+    virtual quint32 takeErrors() = 0;
+
+    // Whether the device exists, asked without opening it.
+    virtual bool present(const QString& devicePath) const = 0;
+};
+
+// This platform's device layer.
+std::unique_ptr<SerialDevice> createSerialDevice();
+
+}  // namespace qev

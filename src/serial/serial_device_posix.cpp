@@ -1,0 +1,339 @@
+// The POSIX device layer: non-blocking descriptors, termios, poll with wake-up events.
+
+#include "serial/device_naming.h"
+#include "serial/serial_device.h"
+
+#include <QFile>
+
+#include <fcntl.h>
+#include <linux/serial.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <vector>
+
+namespace qev {
+
+namespace {
+
+int systemError(int err) {
+    switch (err) {
+        case ENOENT:
+        case ENODEV:
+        case ENXIO:
+        case ENOTDIR: return syserr::kFileNotFound;
+        case EBUSY:
+        case EWOULDBLOCK: return syserr::kAccessDenied;
+        case EACCES:
+        case EPERM:
+        case EROFS: return syserr::kPermissionDenied;
+        case EMFILE:
+        case ENFILE: return syserr::kTooManyOpenFiles;
+        case ENOMEM: return syserr::kNotEnoughMemory;
+        case EBADF: return syserr::kInvalidHandle;
+        case EIO: return syserr::kDeviceGone;
+        default: return syserr::kErrnoBase + err;
+    }
+}
+
+struct BaudCode {
+    quint32 baud;
+    speed_t code;
+};
+
+constexpr BaudCode kBauds[] = {
+    {50, B50},         {75, B75},         {110, B110},       {134, B134},
+    {150, B150},       {200, B200},       {300, B300},       {600, B600},
+    {1200, B1200},     {1800, B1800},     {2400, B2400},     {4800, B4800},
+    {9600, B9600},     {19200, B19200},   {38400, B38400},   {57600, B57600},
+    {115200, B115200}, {230400, B230400}, {460800, B460800}, {921600, B921600},
+};
+
+bool speedCode(quint32 baud, speed_t& code) {
+    for (const auto& b : kBauds) {
+        if (b.baud == baud) {
+            code = b.code;
+            return true;
+        }
+    }
+    return false;
+}
+
+quint32 speedBaud(speed_t code) {
+    for (const auto& b : kBauds) {
+        if (b.code == code)
+            return b.baud;
+    }
+    return 0;
+}
+
+// Raw mode as the layer leaves it: what cfmakeraw clears, with nothing of it set.
+bool isRaw(const termios& t) {
+    return !(t.c_iflag & (IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL)) &&
+           !(t.c_oflag & OPOST) && !(t.c_lflag & (ECHO | ECHONL | ICANON | ISIG | IEXTEN)) &&
+           t.c_cc[VMIN] == 0 && t.c_cc[VTIME] == 0 && (t.c_cflag & (CLOCAL | CREAD | HUPCL)) ==
+                                                         tcflag_t(CLOCAL | CREAD | HUPCL);
+}
+
+class PosixSerialDevice final : public SerialDevice {
+public:
+    ~PosixSerialDevice() override { close(); }
+
+    int open(const QString& devicePath) override {
+        if (fd_ >= 0)
+            return syserr::kAccessDenied;
+        const int fd = ::open(QFile::encodeName(devicePath).constData(),
+                              O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0)
+            return systemError(errno);
+        // flock is what holds against every other user, root included; TIOCEXCL adds the
+        // kernel's own refusal of further opens by ordinary users.
+        if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            const int err = errno;
+            ::close(fd);
+            return err == EWOULDBLOCK ? syserr::kAccessDenied : systemError(err);
+        }
+        if (!::isatty(fd)) {
+            ::close(fd);
+            return syserr::kErrnoBase + ENOTTY;
+        }
+        ::ioctl(fd, TIOCEXCL);
+        fd_ = fd;
+        return 0;
+    }
+
+    bool isOpen() const override { return fd_ >= 0; }
+
+    void close() override {
+        if (fd_ < 0)
+            return;
+        // The exclusive mark outlives the descriptor while others hold the tty.
+        ::ioctl(fd_, TIOCNXCL);
+        ::close(fd_);
+        fd_ = -1;
+    }
+
+    int setupQueues(int, int) override {
+        // The driver's queues are its own on this platform.
+        return fd_ >= 0 ? 0 : syserr::kInvalidHandle;
+    }
+
+    int getState(LineSettings& s) override {
+        termios t{};
+        if (::tcgetattr(fd_, &t) != 0)
+            return systemError(errno);
+        s.baud = speedBaud(cfgetospeed(&t));
+        switch (t.c_cflag & CSIZE) {
+            case CS5: s.byteSize = 5; break;
+            case CS6: s.byteSize = 6; break;
+            case CS7: s.byteSize = 7; break;
+            default: s.byteSize = 8; break;
+        }
+        if (!(t.c_cflag & PARENB))
+            s.parity = 0;
+        else if (t.c_cflag & CMSPAR)
+            s.parity = (t.c_cflag & PARODD) ? 3 : 4;
+        else
+            s.parity = (t.c_cflag & PARODD) ? 1 : 2;
+        s.stopBits = (t.c_cflag & CSTOPB) ? (s.byteSize == 5 ? 1 : 2) : 0;
+        s.binary = isRaw(t);
+        s.parityCheck = (t.c_iflag & INPCK) != 0;
+        s.outxCtsFlow = (t.c_cflag & CRTSCTS) != 0;
+        s.outxDsrFlow = false;
+        s.dsrSensitivity = false;
+        s.txContinueOnXoff = !(t.c_iflag & IXANY) ? true : false;
+        s.outX = (t.c_iflag & IXON) != 0;
+        s.inX = (t.c_iflag & IXOFF) != 0;
+        s.nullStrip = false;
+        s.xonChar = t.c_cc[VSTART];
+        s.xoffChar = t.c_cc[VSTOP];
+        // Not kept by the driver here: the last values written stand.
+        s.dtrEnable = dtrEnable_;
+        s.rtsEnable = rtsEnable_;
+        s.xonLim = xonLim_;
+        s.xoffLim = xoffLim_;
+        return 0;
+    }
+
+    int setState(const LineSettings& s) override {
+        termios t{};
+        if (::tcgetattr(fd_, &t) != 0)
+            return systemError(errno);
+        speed_t speed;
+        if (!speedCode(s.baud, speed))
+            return syserr::kErrnoBase + EINVAL;
+        ::cfmakeraw(&t);
+        t.c_cflag &= ~tcflag_t(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
+        t.c_cflag |= CLOCAL | CREAD | HUPCL;
+        switch (s.byteSize) {
+            case 5: t.c_cflag |= CS5; break;
+            case 6: t.c_cflag |= CS6; break;
+            case 7: t.c_cflag |= CS7; break;
+            default: t.c_cflag |= CS8; break;
+        }
+        if (s.parity != 0) {
+            t.c_cflag |= PARENB;
+            if (s.parity == 1 || s.parity == 3)
+                t.c_cflag |= PARODD;
+            if (s.parity >= 3)
+                t.c_cflag |= CMSPAR;
+        }
+        if (s.stopBits != 0)
+            t.c_cflag |= CSTOPB;
+        if (s.parityCheck)
+            t.c_iflag |= INPCK;
+        if (s.outxCtsFlow)
+            t.c_cflag |= CRTSCTS;
+        t.c_iflag &= ~tcflag_t(IXON | IXOFF | IXANY);
+        if (s.outX)
+            t.c_iflag |= IXON;
+        if (s.inX)
+            t.c_iflag |= IXOFF;
+        t.c_cc[VSTART] = s.xonChar;
+        t.c_cc[VSTOP] = s.xoffChar;
+        t.c_cc[VMIN] = 0;
+        t.c_cc[VTIME] = 0;
+        cfsetispeed(&t, speed);
+        cfsetospeed(&t, speed);
+        if (::tcsetattr(fd_, TCSANOW, &t) != 0)
+            return systemError(errno);
+        dtrEnable_ = s.dtrEnable;
+        rtsEnable_ = s.rtsEnable;
+        xonLim_ = s.xonLim;
+        xoffLim_ = s.xoffLim;
+        return 0;
+    }
+
+    void setControlLine(ControlLine line, bool on) override {
+        // Pseudo terminals have no control lines (EINVAL, ENOTTY): nothing to drive there.
+        int bits = line == ControlLine::Dtr ? TIOCM_DTR : TIOCM_RTS;
+        ::ioctl(fd_, on ? TIOCMBIS : TIOCMBIC, &bits);
+    }
+
+    quint32 modemStatus() override {
+        int bits = 0;
+        if (::ioctl(fd_, TIOCMGET, &bits) != 0)
+            return 0;
+        return quint32(bits);
+    }
+
+    int write(const char* data, qint64 length, qint64& written) override {
+        written = 0;
+        for (;;) {
+            const ssize_t n = ::write(fd_, data, size_t(length));
+            if (n >= 0) {
+                written = n;
+                return 0;
+            }
+            if (errno == EINTR)
+                continue;
+            if (errno == EAGAIN)
+                return 0;
+            return systemError(errno);
+        }
+    }
+
+    int read(char* data, qint64 length, qint64& got) override {
+        got = 0;
+        for (;;) {
+            const ssize_t n = ::read(fd_, data, size_t(length));
+            if (n > 0) {
+                got = n;
+                return 0;
+            }
+            // Readable yet nothing to read: the other end has hung up.
+            if (n == 0)
+                return syserr::kDeviceGone;
+            if (errno == EINTR)
+                continue;
+            if (errno == EAGAIN)
+                return 0;
+            return systemError(errno);
+        }
+    }
+
+    WaitResult waitWritable(int timeoutMs, std::initializer_list<Event*> wake) override {
+        return waitFor(POLLOUT, timeoutMs, wake);
+    }
+
+    WaitResult waitReadable(int timeoutMs, std::initializer_list<Event*> wake) override {
+        return waitFor(POLLIN, timeoutMs, wake);
+    }
+
+    WaitResult waitLineEvent(int timeoutMs, std::initializer_list<Event*> wake) override {
+        return waitFor(POLLPRI, timeoutMs, wake);
+    }
+
+    void purgeOutput() override { ::tcflush(fd_, TCOFLUSH); }
+    void purgeInput() override { ::tcflush(fd_, TCIFLUSH); }
+
+    quint32 takeErrors() override {
+        serial_icounter_struct counts{};
+        if (::ioctl(fd_, TIOCGICOUNT, &counts) != 0)
+            return 0;
+        quint32 bits = 0;
+        if (counts.buf_overrun != last_.buf_overrun)
+            bits |= 0x01;
+        if (counts.overrun != last_.overrun)
+            bits |= 0x02;
+        if (counts.parity != last_.parity)
+            bits |= 0x04;
+        if (counts.frame != last_.frame)
+            bits |= 0x08;
+        if (counts.brk != last_.brk)
+            bits |= 0x10;
+        last_ = counts;
+        return bits;
+    }
+
+    bool present(const QString& devicePath) const override {
+        return serialDevicePresent(devicePath);
+    }
+
+private:
+    WaitResult waitFor(short events, int timeoutMs, std::initializer_list<Event*> wake) {
+        std::vector<pollfd> fds;
+        fds.reserve(wake.size() + 1);
+        fds.push_back({fd_, events, 0});
+        for (Event* e : wake)
+            fds.push_back({e->handle(), POLLIN, 0});
+        int n;
+        do {
+            n = ::poll(fds.data(), fds.size(), timeoutMs);
+        } while (n < 0 && errno == EINTR);
+        WaitResult result;
+        if (n <= 0)
+            return result;
+        int i = 0;
+        for (Event* e : wake) {
+            if ((fds[i + 1].revents & POLLIN) && e->claim()) {
+                result.kind = WaitResult::Woken;
+                result.event = i;
+                return result;
+            }
+            ++i;
+        }
+        if (fds[0].revents & (POLLHUP | POLLERR | POLLNVAL))
+            result.kind = WaitResult::HangUp;
+        else if (fds[0].revents & events)
+            result.kind = WaitResult::Ready;
+        return result;
+    }
+
+    int fd_ = -1;
+    bool dtrEnable_ = true;
+    bool rtsEnable_ = true;
+    quint16 xonLim_ = 0;
+    quint16 xoffLim_ = 0;
+    serial_icounter_struct last_{};
+};
+
+}  // namespace
+
+std::unique_ptr<SerialDevice> createSerialDevice() { return std::make_unique<PosixSerialDevice>(); }
+
+}  // namespace qev

@@ -1,0 +1,99 @@
+#pragma once
+// The errors of the serial port layer, with their codes and texts.
+
+#include "protocol/exception.h"
+
+namespace qev {
+
+// The layer's base error; ErrorCode is the layer's (negative) code.
+class ESerialException : public Exception {
+public:
+    ESerialException(QString message, int errorCode)
+        : Exception(std::move(message)), errorCode_(errorCode) {}
+    int ErrorCode() const noexcept { return errorCode_; }
+
+private:
+    int errorCode_;
+};
+
+// Failures to open the port.
+class EOpenComm : public ESerialException {
+public:
+    using ESerialException::ESerialException;
+};
+
+class ENoPortSelected : public EOpenComm {
+public:
+    ENoPortSelected();
+};
+
+// ENoPortSelected because the user declined the port prompt: the send cycle keeps it silent.
+class EPortPromptCancelled : public ENoPortSelected {};
+
+class EBadId : public EOpenComm {
+public:
+    EBadId();
+};
+
+class EAlreadyOpen : public EOpenComm {
+public:
+    EAlreadyOpen();
+};
+
+class ECommNotOpen : public EOpenComm {
+public:
+    ECommNotOpen();
+};
+
+// The user may not open the device (on Debian: not in the dialout group).
+class EPortAccessDenied : public EOpenComm {
+public:
+    explicit EPortAccessDenied(const QString& devicePath);
+};
+
+// Failures while the port is open.
+class ESerialIO : public ESerialException {
+public:
+    using ESerialException::ESerialException;
+};
+
+class EOutputBufferTooSmall : public ESerialIO {
+public:
+    EOutputBufferTooSmall();
+};
+
+// The runtime's input/output error; ErrorCode is the positive error number.
+class EInOutError : public Exception {
+public:
+    // code is the layer's negative code, -2..-162.
+    explicit EInOutError(int code);
+    int ErrorCode() const noexcept { return errorCode_; }
+
+private:
+    int errorCode_;
+};
+
+class EOutOfMemory : public Exception {
+public:
+    EOutOfMemory() : Exception(QStringLiteral("Out of memory")) {}
+};
+
+namespace serial_error {
+constexpr int kBadId = -2001;
+constexpr int kCommNotOpen = -2007;
+constexpr int kAlreadyOpen = -2008;
+constexpr int kNoPortSelected = -2011;
+constexpr int kAccessDenied = -2013;
+constexpr int kOutputBufferTooSmall = -3006;
+constexpr int kDeviceWriteError = -160;
+constexpr int kDeviceReadError = -161;
+}  // namespace serial_error
+
+// The layer's text for -2..-162, or a null string when it has none.
+QString inOutErrorText(int code);
+
+// Raises the exception for a failing (negative) result of the worker or the device layer.
+// devicePath names the device in messages that need it.
+[[noreturn]] void raiseSerialError(int code, const QString& devicePath);
+
+}  // namespace qev

@@ -1,0 +1,70 @@
+#include "serial/transmission.h"
+
+#include "protocol/int_conversion.h"
+#include "serial/com_port.h"
+#include "serial/serial_errors.h"
+
+#include <chrono>
+
+namespace qev {
+
+namespace {
+
+// The millisecond tick counter: 32 bits, wrapping.
+quint32 tickCount() {
+    using namespace std::chrono;
+    return quint32(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+}
+
+}  // namespace
+
+quint32 WaitMilliseconds(quint32 ms, const std::function<quint32()>& tick) {
+    quint32 previous = tick();
+    quint32 elapsed = 0;
+    // Only differences are summed, so a wrap of the counter does no harm.
+    while (elapsed < ms) {
+        const quint32 now = tick();
+        elapsed += now - previous;
+        previous = now;
+    }
+    return ms;
+}
+
+quint32 WaitMilliseconds(quint32 ms) { return WaitMilliseconds(ms, tickCount); }
+
+QStringList presentPortNames() {
+    QStringList names;
+    for (quint16 n = 1; n <= 50; ++n) {
+        if (PortPresent(n))
+            names << QStringLiteral("COM%1").arg(n);
+    }
+    return names;
+}
+
+quint16 SelectedComNum(const QString& itemText) {
+    return quint16(StrToInt(itemText.mid(3, 255)));
+}
+
+void transmit(TComPort& port, int itemIndex, const QByteArray& message,
+              const std::function<void()>& processEvents) {
+    // Outside the guard: with the port open on another number this reopens it, and a failure
+    // of that open is the caller's to show.
+    port.setComNumber(quint16(itemIndex + 1));
+    try {
+        port.setOpen(true);
+        port.PutString(message);
+        while (port.OutBuffUsed() != 0)
+            processEvents();
+        WaitMilliseconds(500);
+        port.setOpen(false);
+    } catch (const EPortPromptCancelled&) {
+        port.setOpen(false);
+        throw EAbort();
+    } catch (...) {
+        // No port stays open after a failed transmission.
+        port.setOpen(false);
+        throw;
+    }
+}
+
+}  // namespace qev

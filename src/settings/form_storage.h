@@ -1,0 +1,111 @@
+#pragma once
+// TFormStorage: saves and restores chosen properties of a window's controls through a
+// TSettingsStore, restoring at the window's first showing and saving when it closes.
+//
+// Wiring, in the window's constructor after its controls exist and have their object names:
+//     FormStorage1->setAppStorage(SettingsStore1);
+//     FormStorage1->setStoredProps({"RadioGroup1.ItemIndex", "ListBox1.Items"});
+//     FormStorage1->setErrorReporter(...);   // the application error display
+//     FormStorage1->loaded();
+//     FormStorage1->installHooks();          // the first QEvent::Show runs onShow()
+// Closing and destruction cannot be hooked by an event filter, which runs before the window's
+// own handler and after its children are gone respectively, so the window calls:
+//     closeEvent:  bool canClose = <own decision>; FormStorage1->onCloseQuery(canClose);
+//     destructor:  FormStorage1->onDestroy();   // first statement, while the controls exist
+
+#include "settings/settings_store.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QStringList>
+
+#include <exception>
+#include <functional>
+
+namespace qev {
+
+enum TFormPlacementVersionCheck { fpvcNocheck, fpvcCheckGreaterEqual, fpvcCheckEqual };
+
+class TFormStorage : public QObject {
+    Q_OBJECT
+
+public:
+    using ErrorReporter = std::function<void(std::exception_ptr)>;
+
+    // The owner is the window whose controls are stored; it is also the QObject parent.
+    explicit TFormStorage(QObject* owner);
+
+    TSettingsStore* AppStorage() const { return appStorage_; }
+    void setAppStorage(TSettingsStore* store) { appStorage_ = store; }
+    // "%FORM_NAME%" is replaced by the owner's object name; a trailing backslash is added.
+    const QString& AppStoragePath() const { return appStoragePath_; }
+    void setAppStoragePath(const QString& path);
+    // "Component.Property" entries; after loaded(), built from the linked components' names.
+    QStringList StoredProps() const;
+    void setStoredProps(const QStringList& entries);
+    int Version() const { return version_; }
+    void setVersion(int version) { version_ = version; }
+    TFormPlacementVersionCheck VersionCheck() const { return versionCheck_; }
+    void setVersionCheck(TFormPlacementVersionCheck check) { versionCheck_ = check; }
+    bool Active() const { return active_; }
+    void setActive(bool active) { active_ = active; }
+
+    // Where errors of the hooks and the store's notices go; without one they are rethrown.
+    void setErrorReporter(ErrorReporter reporter) { reporter_ = std::move(reporter); }
+
+    // The owner has built its controls: resolve the form path, and link each entry to the
+    // owner's descendant of that name, dropping entries that cannot be split or linked.
+    void loaded();
+    void installHooks();
+
+    void onShow();
+    void onCloseQuery(bool& canClose);
+    void onDestroy();
+
+    // These raise store errors to the caller; the hooks report them.
+    void RestoreFormPlacement();
+    void SaveFormPlacement();
+    void StoreObjectsProps(QObject* owner, const QStringList& entries);
+    // Every error is discarded: a property that cannot be loaded keeps its value.
+    void LoadObjectsProps(QObject* owner, const QStringList& entries);
+
+    bool restored() const { return restored_; }
+    bool saved() const { return saved_; }
+    // The resolved form path, "MainForm\" for the main window.
+    QString formPath();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    struct Link {
+        QPointer<QObject> component;
+        QString property;
+    };
+    struct Target {
+        QObject* component = nullptr;
+        QString propertyName;  // as declared, for the value name
+        QString path;
+    };
+
+    void resolvePath();
+    bool split(const QString& entry, QString& component, QString& property) const;
+    bool target(QObject* owner, const QString& entry, Target& out);
+    void report(std::exception_ptr error);
+    void reportNotices();
+
+    QPointer<TSettingsStore> appStorage_;
+    QString appStoragePath_ = QStringLiteral("%FORM_NAME%\\");
+    QStringList storedProps_;
+    QList<Link> links_;
+    bool linked_ = false;
+    int version_ = 0;
+    TFormPlacementVersionCheck versionCheck_ = fpvcCheckGreaterEqual;
+    bool active_ = true;
+    bool restored_ = false;
+    bool saved_ = false;
+    ErrorReporter reporter_;
+};
+
+}  // namespace qev

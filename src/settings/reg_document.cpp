@@ -1,0 +1,506 @@
+#include "settings/reg_document.h"
+
+#include <QStringDecoder>
+
+namespace qev {
+
+namespace {
+
+QString fold(const QString& name) {
+    return name.toCaseFolded();
+}
+
+const QString kHeader = QStringLiteral("Windows Registry Editor Version 5.00");
+const QString kOldHeader = QStringLiteral("REGEDIT4");
+
+}  // namespace
+
+// ---- document ----
+
+const RegDocument::Key* RegDocument::findKey(const QString& key) const {
+    const auto it = keys_.find(fold(key));
+    return it == keys_.end() ? nullptr : &it->second;
+}
+
+RegDocument::Key& RegDocument::ensureKey(const QString& key) {
+    auto [it, inserted] = keys_.try_emplace(fold(key));
+    if (inserted) {
+        it->second.path = key;
+    }
+    return it->second;
+}
+
+bool RegDocument::keyExists(const QString& key) const {
+    const QString folded = fold(key);
+    if (keys_.count(folded) != 0) {
+        return true;
+    }
+    const QString prefix = folded + u'\\';
+    const auto it = keys_.lower_bound(prefix);
+    return it != keys_.end() && it->first.startsWith(prefix);
+}
+
+void RegDocument::addKey(const QString& key) {
+    ensureKey(key);
+}
+
+void RegDocument::removeKeyTree(const QString& key) {
+    const QString folded = fold(key);
+    keys_.erase(folded);
+    const QString prefix = folded + u'\\';
+    auto it = keys_.lower_bound(prefix);
+    while (it != keys_.end() && it->first.startsWith(prefix)) {
+        it = keys_.erase(it);
+    }
+}
+
+const RegValue* RegDocument::value(const QString& key, const QString& name) const {
+    const Key* k = findKey(key);
+    if (k == nullptr) {
+        return nullptr;
+    }
+    const auto it = k->index.constFind(fold(name));
+    return it == k->index.constEnd() ? nullptr : &k->entries[*it].value;
+}
+
+void RegDocument::setValue(const QString& key, const QString& name, RegValue value) {
+    Key& k = ensureKey(key);
+    const QString folded = fold(name);
+    const auto it = k.index.constFind(folded);
+    if (it != k.index.constEnd()) {
+        k.entries[*it].value = std::move(value);
+        return;
+    }
+    k.index.insert(folded, k.entries.size());
+    k.entries.push_back({name, std::move(value)});
+}
+
+bool RegDocument::removeValue(const QString& key, const QString& name) {
+    const auto kit = keys_.find(fold(key));
+    if (kit == keys_.end()) {
+        return false;
+    }
+    Key& k = kit->second;
+    const auto it = k.index.find(fold(name));
+    if (it == k.index.end()) {
+        return false;
+    }
+    Entry& e = k.entries[*it];
+    e.removed = true;
+    e.value = {};
+    k.index.erase(it);
+    return true;
+}
+
+QStringList RegDocument::keys() const {
+    QStringList out;
+    for (const auto& [folded, k] : keys_) {
+        out.append(k.path);
+    }
+    return out;
+}
+
+QList<std::pair<QString, RegValue>> RegDocument::values(const QString& key) const {
+    QList<std::pair<QString, RegValue>> out;
+    if (const Key* k = findKey(key)) {
+        for (const Entry& e : k->entries) {
+            if (!e.removed) {
+                out.append({e.name, e.value});
+            }
+        }
+    }
+    return out;
+}
+
+// ---- writing ----
+
+namespace {
+
+QString quoted(const QString& text) {
+    QString out;
+    out.reserve(text.size() + 2);
+    out.append(u'"');
+    for (const QChar c : text) {
+        if (c == u'\\' || c == u'"') {
+            out.append(u'\\');
+        }
+        out.append(c);
+    }
+    out.append(u'"');
+    return out;
+}
+
+// A string is written as quoted text only when reading it back gives the same bytes: one
+// terminating zero, no other zero, no line break, and well-formed UTF-16.
+bool writableAsText(const RegValue& v, QString& text) {
+    if (v.type != RegSz || v.data.size() < 2 || v.data.size() % 2 != 0) {
+        return false;
+    }
+    text = v.toText(QString());
+    if (v.data.at(v.data.size() - 1) != 0 || v.data.at(v.data.size() - 2) != 0) {
+        return false;
+    }
+    for (const QChar c : text) {
+        if (c == u'\0' || c == u'\r' || c == u'\n') {
+            return false;
+        }
+    }
+    return QStringView(text).isValidUtf16();
+}
+
+void appendHex(QString& line, QString& out, const RegValue& v) {
+    line += v.type == RegBinary ? QStringLiteral("hex:")
+                                : QStringLiteral("hex(%1):").arg(v.type, 0, 16);
+    // The registry editor wraps hex data before column 80, ending each line with ",\".
+    for (qsizetype i = 0; i < v.data.size(); ++i) {
+        QString byte =
+            QStringLiteral("%1").arg(static_cast<quint8>(v.data.at(i)), 2, 16, QChar(u'0'));
+        const bool last = i + 1 == v.data.size();
+        if (!last) {
+            byte += u',';
+        }
+        if (line.size() + byte.size() > 77 && !last) {
+            out += line + QStringLiteral("\\\r\n");
+            line = QStringLiteral("  ");
+        }
+        line += byte;
+    }
+}
+
+}  // namespace
+
+QByteArray RegDocument::serialize() const {
+    QString out = kHeader + QStringLiteral("\r\n\r\n");
+    for (const auto& [folded, k] : keys_) {
+        out += u'[' + k.path + QStringLiteral("]\r\n");
+        for (const Entry& e : k.entries) {
+            if (e.removed) {
+                continue;
+            }
+            QString line = e.name.isEmpty() ? QStringLiteral("@=") : quoted(e.name) + u'=';
+            QString text;
+            if (e.value.type == RegDword && e.value.data.size() == 4) {
+                line += QStringLiteral("dword:%1")
+                            .arg(static_cast<quint32>(e.value.toInteger(0)), 8, 16, QChar(u'0'));
+            } else if (writableAsText(e.value, text)) {
+                line += quoted(text);
+            } else {
+                appendHex(line, out, e.value);
+            }
+            out += line + QStringLiteral("\r\n");
+        }
+        out += QStringLiteral("\r\n");
+    }
+    return out.toUtf8();
+}
+
+// ---- reading ----
+
+namespace {
+
+QString decode(const QByteArray& bytes, RegParseResult& result) {
+    QStringConverter::Encoding encoding = QStringConverter::Utf8;
+    qsizetype skip = 0;
+    if (bytes.startsWith("\xFF\xFE")) {
+        encoding = QStringConverter::Utf16LE;
+        skip = 2;
+    } else if (bytes.startsWith("\xFE\xFF")) {
+        encoding = QStringConverter::Utf16BE;
+        skip = 2;
+    } else if (bytes.startsWith("\xEF\xBB\xBF")) {
+        skip = 3;
+    }
+    QStringDecoder decoder(encoding);
+    QString text = decoder.decode(QByteArrayView(bytes).sliced(skip));
+    if (decoder.hasError()) {
+        result.issues.append({0, QStringLiteral("the file holds bytes that are not valid text")});
+    }
+    return text;
+}
+
+QList<QStringView> splitLines(QStringView text) {
+    QList<QStringView> lines;
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c == u'\r' || c == u'\n') {
+            lines.append(text.sliced(start, i - start));
+            if (c == u'\r' && i + 1 < text.size() && text.at(i + 1) == u'\n') {
+                ++i;
+            }
+            start = i + 1;
+        }
+    }
+    if (start < text.size()) {
+        lines.append(text.sliced(start));
+    }
+    return lines;
+}
+
+// Reads a quoted text starting at the opening quote; pos ends after the closing quote. Only a
+// doubled backslash and a backslash-quote are escapes; any other backslash is kept as it stands, as
+// a hand-typed path would be.
+bool readQuoted(QStringView s, qsizetype& pos, QString& out) {
+    ++pos;
+    while (pos < s.size()) {
+        const QChar c = s.at(pos);
+        if (c == u'"') {
+            ++pos;
+            return true;
+        }
+        if (c == u'\\' && pos + 1 < s.size() && (s.at(pos + 1) == u'\\' || s.at(pos + 1) == u'"')) {
+            out.append(s.at(pos + 1));
+            pos += 2;
+            continue;
+        }
+        out.append(c);
+        ++pos;
+    }
+    return false;
+}
+
+void skipBlanks(QStringView s, qsizetype& pos) {
+    while (pos < s.size() && (s.at(pos) == u' ' || s.at(pos) == u'\t')) {
+        ++pos;
+    }
+}
+
+bool onlyBlanks(QStringView s, qsizetype pos) {
+    skipBlanks(s, pos);
+    return pos == s.size();
+}
+
+bool readHexNumber(QStringView s, quint32& out) {
+    if (s.isEmpty() || s.size() > 8) {
+        return false;
+    }
+    bool ok = false;
+    out = s.toUInt(&ok, 16);
+    // toUInt accepts a sign and a 0x prefix; the file form is bare digits.
+    for (const QChar c : s) {
+        if (!c.isDigit() && !(c >= u'a' && c <= u'f') && !(c >= u'A' && c <= u'F')) {
+            return false;
+        }
+    }
+    return ok;
+}
+
+bool readHexBytes(QStringView s, QByteArray& out) {
+    if (s.trimmed().isEmpty()) {
+        return true;
+    }
+    const auto parts = s.split(u',');
+    for (qsizetype i = 0; i < parts.size(); ++i) {
+        const QStringView part = parts.at(i).trimmed();
+        if (part.isEmpty() && i + 1 == parts.size()) {
+            break;  // a trailing comma, as before a line continuation
+        }
+        quint32 byte = 0;
+        if (part.size() > 2 || !readHexNumber(part, byte)) {
+            return false;
+        }
+        out.append(static_cast<char>(byte));
+    }
+    return true;
+}
+
+// The data after "=": a quoted string, dword:, hex:, hex(n): or "-" (delete the value).
+enum class DataKind { Value, Delete, Bad };
+
+DataKind readData(QStringView s, RegValue& value) {
+    qsizetype pos = 0;
+    if (s.startsWith(u'"')) {
+        QString text;
+        if (!readQuoted(s, pos, text) || !onlyBlanks(s, pos)) {
+            return DataKind::Bad;
+        }
+        value = RegValue::fromString(text);
+        return DataKind::Value;
+    }
+    const QStringView trimmed = s.trimmed();
+    if (trimmed == u"-") {
+        return DataKind::Delete;
+    }
+    if (trimmed.startsWith(u"dword:", Qt::CaseInsensitive)) {
+        quint32 number = 0;
+        if (!readHexNumber(trimmed.sliced(6), number)) {
+            return DataKind::Bad;
+        }
+        value = RegValue::fromInteger(static_cast<qint32>(number));
+        return DataKind::Value;
+    }
+    if (trimmed.startsWith(u"hex", Qt::CaseInsensitive)) {
+        quint32 type = RegBinary;
+        qsizetype colon = 3;
+        if (trimmed.size() > 3 && trimmed.at(3) == u'(') {
+            const qsizetype close = trimmed.indexOf(u')', 4);
+            if (close < 0 || !readHexNumber(trimmed.sliced(4, close - 4), type)) {
+                return DataKind::Bad;
+            }
+            colon = close + 1;
+        }
+        if (colon >= trimmed.size() || trimmed.at(colon) != u':') {
+            return DataKind::Bad;
+        }
+        QByteArray bytes;
+        if (!readHexBytes(trimmed.sliced(colon + 1), bytes)) {
+            return DataKind::Bad;
+        }
+        value = {type, bytes};
+        return DataKind::Value;
+    }
+    return DataKind::Bad;
+}
+
+class Parser {
+public:
+    explicit Parser(RegParseResult& result) : result_(result) {}
+
+    void run(const QList<QStringView>& lines) {
+        qsizetype i = 0;
+        while (i < lines.size() && lines.at(i).trimmed().isEmpty()) {
+            ++i;
+        }
+        if (i == lines.size()) {
+            return;  // an empty file holds no settings, which is no fault
+        }
+        const QStringView header = lines.at(i).trimmed();
+        if (header != kHeader && header != kOldHeader) {
+            result_.readable = false;
+            result_.problem = QStringLiteral("it does not begin with \"%1\"").arg(kHeader);
+            return;
+        }
+        for (++i; i < lines.size(); ++i) {
+            const int lineNumber = static_cast<int>(i) + 1;
+            QStringView line = lines.at(i).trimmed();
+            if (line.isEmpty() || line.startsWith(u';')) {
+                continue;
+            }
+            if (line.contains(QChar(u'\0'))) {
+                issue(lineNumber, QStringLiteral("it holds a NUL character"));
+                continue;
+            }
+            if (line.startsWith(u'[')) {
+                keyLine(lineNumber, line);
+                continue;
+            }
+            // Hex data may go on over several lines, each but the last ending in a backslash.
+            QString joined;
+            if (isHexValue(line)) {
+                joined = line.toString();
+                while (joined.endsWith(u'\\') && i + 1 < lines.size()) {
+                    joined.chop(1);
+                    joined += lines.at(++i).trimmed();
+                }
+                if (joined.endsWith(u'\\')) {
+                    joined.chop(1);
+                }
+                line = joined;
+            }
+            valueLine(lineNumber, line);
+        }
+    }
+
+private:
+    void issue(int line, QString reason) { result_.issues.append({line, std::move(reason)}); }
+
+    static bool nameEnd(QStringView line, qsizetype& pos, QString& name) {
+        pos = 0;
+        if (line.startsWith(u'@')) {
+            pos = 1;
+        } else if (!line.startsWith(u'"') || !readQuoted(line, pos, name)) {
+            return false;
+        }
+        skipBlanks(line, pos);
+        if (pos >= line.size() || line.at(pos) != u'=') {
+            return false;
+        }
+        ++pos;
+        skipBlanks(line, pos);
+        return true;
+    }
+
+    static bool isHexValue(QStringView line) {
+        qsizetype pos = 0;
+        QString name;
+        return nameEnd(line, pos, name) && line.sliced(pos).startsWith(u"hex", Qt::CaseInsensitive);
+    }
+
+    void keyLine(int lineNumber, QStringView line) {
+        if (!line.endsWith(u']')) {
+            issue(lineNumber, QStringLiteral("the key name has no closing \"]\""));
+            haveKey_ = false;
+            return;
+        }
+        QStringView path = line.sliced(1, line.size() - 2);
+        const bool remove = path.startsWith(u'-');
+        if (remove) {
+            path = path.sliced(1);
+        }
+        while (path.endsWith(u'\\')) {
+            path.chop(1);
+        }
+        if (path.trimmed().isEmpty()) {
+            issue(lineNumber, QStringLiteral("the key name is empty"));
+            haveKey_ = false;
+            return;
+        }
+        if (remove) {
+            result_.document.removeKeyTree(path.toString());
+            haveKey_ = false;
+            return;
+        }
+        key_ = path.toString();
+        haveKey_ = true;
+        result_.document.addKey(key_);
+    }
+
+    void valueLine(int lineNumber, QStringView line) {
+        qsizetype pos = 0;
+        QString name;
+        if (!nameEnd(line, pos, name)) {
+            issue(lineNumber, QStringLiteral("it is neither a key nor a value"));
+            return;
+        }
+        if (!haveKey_) {
+            issue(lineNumber, QStringLiteral("the value stands under no key"));
+            return;
+        }
+        RegValue value;
+        switch (readData(line.sliced(pos), value)) {
+            case DataKind::Value:
+                result_.document.setValue(key_, name, std::move(value));
+                break;
+            case DataKind::Delete:
+                result_.document.removeValue(key_, name);
+                break;
+            case DataKind::Bad:
+                issue(lineNumber, QStringLiteral("the value's data cannot be read"));
+                break;
+        }
+    }
+
+    RegParseResult& result_;
+    QString key_;
+    bool haveKey_ = false;
+};
+
+}  // namespace
+
+RegParseResult parseRegFile(const QByteArray& bytes) {
+    RegParseResult result;
+    if (bytes.size() > kMaxSettingsFileBytes) {
+        result.readable = false;
+        result.problem = QStringLiteral("it is larger than %1 bytes").arg(kMaxSettingsFileBytes);
+        return result;
+    }
+    const QString text = decode(bytes, result);
+    Parser(result).run(splitLines(text));
+    if (!result.readable) {
+        result.document = {};
+        result.issues.clear();
+    }
+    return result;
+}
+
+}  // namespace qev

@@ -1,0 +1,55 @@
+#pragma once
+// The settings backend of platforms without a registry: one text file in the registry editor's
+// export syntax. Each write reads the file, changes it and replaces it atomically under a lock
+// file beside it, so two running copies never lose each other's values and a crash at any moment
+// leaves either the old or the new file whole.
+
+#include "settings/reg_document.h"
+#include "settings/settings_backend.h"
+
+#include <QSet>
+
+#include <functional>
+
+namespace qev {
+
+class RegFileBackend final : public SettingsBackend {
+public:
+    explicit RegFileBackend(QString filePath);
+
+    // $XDG_CONFIG_HOME/QEV/settings.reg, by default ~/.config/QEV/settings.reg.
+    static QString defaultFilePath();
+    const QString& filePath() const { return filePath_; }
+
+    // How long a write waits for another copy of the program to finish its own.
+    void setLockTimeout(int milliseconds) { lockTimeoutMs_ = milliseconds; }
+
+    bool keyExists(const QString& key) override;
+    bool valueExists(const QString& key, const QString& name) override;
+    qint32 readInteger(const QString& key, const QString& name, qint32 defaultValue) override;
+    QString readString(const QString& key, const QString& name,
+                       const QString& defaultValue) override;
+    void writeInteger(const QString& key, const QString& name, qint32 value) override;
+    void writeString(const QString& key, const QString& name, const QString& value) override;
+    void deleteValue(const QString& key, const QString& name) override;
+    QString displayKey(const QString& key) const override;
+    QList<std::exception_ptr> takeNotices() override;
+
+private:
+    enum class WriteKind { Set, Delete };
+
+    RegDocument load(const QString& key, const QString& name);
+    void modify(const QString& key, const QString& name, WriteKind kind,
+                const std::function<void(RegDocument&)>& change);
+    bool tryModify(const std::function<void(RegDocument&)>& change);
+    bool setAside(const QString& problem);
+    QString asideName() const;
+    void notifyOnce(const QString& text);
+
+    QString filePath_;
+    int lockTimeoutMs_ = 10000;
+    QSet<QString> told_;
+    QList<std::exception_ptr> notices_;
+};
+
+}  // namespace qev

@@ -1,0 +1,122 @@
+#pragma once
+// The date field: a masked field whose mask comes from its date format, holding a date value
+// beside its text, with a drop-down calendar.
+
+#include "widgets/date_format.h"
+#include "widgets/mask_edit.h"
+
+#include <QKeySequence>
+#include <QPointer>
+
+class QToolButton;
+
+namespace qev {
+
+class TDropCalendar;
+
+class TDatePickerEdit : public TCustomMaskEdit {
+    Q_OBJECT
+
+public:
+    explicit TDatePickerEdit(QWidget* parent = nullptr);
+    ~TDatePickerEdit() override;
+
+    // Days since 30 December 1899, the fraction the time of day; NoDateValue (0.0) = no date.
+    double Date() const { return date_; }
+    // Refuses (silently) dates before 14 September 1752 and the days skipped that month;
+    // the display is refreshed in every case.
+    void setDate(double value);
+
+    // Empty means the system's short date format. Also sets the separator.
+    QString displayFormat() const { return dateFormat_; }
+    void setDisplayFormat(const QString& format);
+    QChar DateSeparator() const { return dateSeparator_; }
+    void setDateSeparator(QChar separator);
+
+    bool AllowNoDate() const { return allowNoDate_; }
+    void setAllowNoDate(bool allow) { allowNoDate_ = allow; }
+    double NoDateValue() const { return noDateValue_; }
+    void setNoDateValue(double value);
+    QString NoDateText() const { return noDateText_; }
+    void setNoDateText(const QString& text);
+    bool AlwaysReturnEditDate() const { return alwaysReturnEditDate_; }
+    void setAlwaysReturnEditDate(bool on) { alwaysReturnEditDate_ = on; }
+    bool EnableValidation() const { return enableValidation_; }
+    void setEnableValidation(bool on) { enableValidation_ = on; }
+    QKeySequence NoDateShortcut() const { return noDateShortcut_; }
+    void setNoDateShortcut(const QKeySequence& key) { noDateShortcut_ = key; }
+    QKeySequence ClickKey() const { return clickKey_; }
+    void setClickKey(const QKeySequence& key) { clickKey_ = key; }
+
+    bool Checked() const { return date_ != noDateValue_; }
+    void setChecked(bool checked);
+    bool IsEmpty() const { return date_ == noDateValue_; }
+    bool HasValidDate() const;
+    bool DateError() const { return dateError_; }
+
+    const DateFigures& dateFigures() const { return figures_; }
+    QString internalFormat() const { return internalFormat_; }
+    QString builtMask() const { return mask_; }
+    QString emptyMaskText() const { return emptyMaskText_; }
+
+    // Text to date; see the reading rules. With raise, an unreadable text throws EConvertError.
+    bool ConvertTextToDate(const QString& text, double& date, bool force, bool raise) const;
+    virtual QString GetValidDateString(const QString& text) const { return text; }
+
+    // Pairs around the field's changes of its own text; nesting is a programming error.
+    void BeginInternalChange();
+    void EndInternalChange();
+
+    void DropDown();
+    bool isPopupVisible() const;
+    TDropCalendar* popup() const { return popup_; }
+    QToolButton* dropButton() const { return button_; }
+
+protected:
+    void Change() override;
+    void DoExit() override;
+    QChar maskDateSeparator() const override { return dateSeparator_; }
+
+    void keyPressEvent(QKeyEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    void rebuildMask();
+    void refreshDisplay();
+    void restoreEmptyMask();
+    // The conversion run on leaving and on Enter; gives the date it settled on.
+    double convertOnLeave();
+    const TDateFigureInfo* figureAtCaret(int caret) const;
+    void correctFigure(const TDateFigureInfo& figure);
+    static bool acceptable(double value);
+    void closeUp(bool byButton);
+    void chooseDay(const QDate& day);
+    void endPopup();
+
+    double date_ = 0.0;
+    QString dateFormat_;
+    QChar dateSeparator_ = u'/';
+    bool allowNoDate_ = true;
+    double noDateValue_ = 0.0;
+    QString noDateText_;
+    bool alwaysReturnEditDate_ = true;
+    bool enableValidation_ = true;
+    QKeySequence noDateShortcut_{Qt::ALT | Qt::Key_Delete};
+    QKeySequence clickKey_{Qt::ALT | Qt::Key_Down};
+
+    QString internalFormat_;
+    QString mask_;
+    QString emptyMaskText_;
+    DateFigures figures_{};
+    bool deleting_ = false;
+    bool dateError_ = false;
+    bool internalChange_ = false;
+    bool destroying_ = false;
+    bool wasReadOnly_ = false;
+    QDate popupDate_;
+    QPointer<TDropCalendar> popup_;
+    QToolButton* button_;
+};
+
+}  // namespace qev
