@@ -9,7 +9,8 @@ namespace {
 
 class FixedHeightDelegate : public QStyledItemDelegate {
 public:
-    FixedHeightDelegate(const ListBox* list) : QStyledItemDelegate(const_cast<ListBox*>(list)), list_(list) {}
+    FixedHeightDelegate(const ListBox* list)
+        : QStyledItemDelegate(const_cast<ListBox*>(list)), list_(list) {}
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
         return {QStyledItemDelegate::sizeHint(option, index).width(), list_->itemHeight()};
     }

@@ -11,10 +11,13 @@
 #include "serial/transmission.h"
 #include "settings/form_storage.h"
 #include "settings/settings_store.h"
-#include "widgets/date_picker_edit.h"
 #include "widgets/error_sink.h"
 #include "widgets/locale_formats.h"
 #include "widgets/mask_edit.h"
+
+// date_picker_edit.h converts a QPointer of the calendar inline, so it needs the full type.
+#include "widgets/date_picker_edit.h"
+#include "widgets/drop_calendar.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -38,7 +41,8 @@ QPushButton* button(const QString& text, int x, int y, int w, int h, QWidget* pa
 // Connects a control's signal to a handler that runs under the error display's guard.
 template <typename Sender, typename Signal>
 void onEvent(Sender* sender, Signal signal, TMainForm* form, void (TMainForm::*handler)()) {
-    QObject::connect(sender, signal, form, [form, handler] { runGuarded([=] { (form->*handler)(); }); });
+    QObject::connect(sender, signal, form,
+                     [form, handler] { runGuarded([=] { (form->*handler)(); }); });
 }
 
 }  // namespace
@@ -49,12 +53,12 @@ TMainForm::TMainForm(QWidget* parent) : QWidget(parent) {
     setFont(windowFont());
     resize(409, 573);
 
-    radioGroup1_ = new RadioGroup(QStringLiteral("Com Port"),
-                                  {QStringLiteral("Com 1"), QStringLiteral("Com 2"),
-                                   QStringLiteral("Com 3"), QStringLiteral("Com 4"),
-                                   QStringLiteral("Com 5"), QStringLiteral("Com 6"),
-                                   QStringLiteral("Com 7"), QStringLiteral("Com 8")},
-                                  4, this);
+    radioGroup1_ =
+        new RadioGroup(QStringLiteral("Com Port"),
+                       {QStringLiteral("Com 1"), QStringLiteral("Com 2"), QStringLiteral("Com 3"),
+                        QStringLiteral("Com 4"), QStringLiteral("Com 5"), QStringLiteral("Com 6"),
+                        QStringLiteral("Com 7"), QStringLiteral("Com 8")},
+                       4, this);
     radioGroup1_->setObjectName(QStringLiteral("RadioGroup1"));
     radioGroup1_->setGeometry(8, 8, 389, 73);
     radioGroup1_->setItemIndex(0);
@@ -65,6 +69,9 @@ TMainForm::TMainForm(QWidget* parent) : QWidget(parent) {
 
     date1_ = new TDatePickerEdit(groupBox1_);
     date1_->setObjectName(QStringLiteral("Date1"));
+    date1_->setDisplayFormat(QStringLiteral("MM/dd/yyyy"));
+    date1_->setDateSeparator(u'/');
+    date1_->setAllowNoDate(true);
     date1_->setGeometry(16, 24, 117, 21);
 
     time1_ = new TMaskEdit(groupBox1_);
@@ -124,8 +131,8 @@ TMainForm::TMainForm(QWidget* parent) : QWidget(parent) {
     formStorage1_ = new TFormStorage(this);
     formStorage1_->setObjectName(QStringLiteral("FormStorage1"));
     formStorage1_->setAppStorage(settingsStore1_);
-    formStorage1_->setStoredProps({QStringLiteral("RadioGroup1.ItemIndex"),
-                                   QStringLiteral("ListBox1.Items")});
+    formStorage1_->setStoredProps(
+        {QStringLiteral("RadioGroup1.ItemIndex"), QStringLiteral("ListBox1.Items")});
     formStorage1_->setErrorReporter(&showApplicationError);
     formStorage1_->loaded();
     formStorage1_->installHooks();
@@ -162,7 +169,9 @@ void TMainForm::fillFromSystemClock() {
                               .arg(time.second(), 2, 10, QChar(u'0')));
 }
 
-void TMainForm::FormCreate() { fillFromSystemClock(); }
+void TMainForm::FormCreate() {
+    fillFromSystemClock();
+}
 
 void TMainForm::Button1Click() {
     SendIt(buildTimeSetMessage(date1_->Date(), time1_->maskedText()));
@@ -182,13 +191,16 @@ void TMainForm::btnEditClick() {
     listBox1_->setItemIndex(row);
 }
 
-void TMainForm::ListBox1DblClick() { btnEditClick(); }
+void TMainForm::ListBox1DblClick() {
+    btnEditClick();
+}
 
-void TMainForm::Button3Click() { SendIt(buildZoneConfigMessage(listBox1_->Items())); }
+void TMainForm::Button3Click() {
+    SendIt(buildZoneConfigMessage(listBox1_->Items()));
+}
 
 void TMainForm::SendIt(const QByteArray& message) {
-    transmit(com1_, radioGroup1_->ItemIndex(), message,
-             [] { QCoreApplication::processEvents(); });
+    transmit(com1_, radioGroup1_->ItemIndex(), message, [] { QCoreApplication::processEvents(); });
 }
 
 }  // namespace qev

@@ -32,7 +32,9 @@ void RadioGroup::resizeEvent(QResizeEvent* event) {
                                  top + (i % perColumn) * rowHeight, columnWidth - 4, 17);
 }
 
-int RadioGroup::ItemIndex() const { return group_->checkedId(); }
+int RadioGroup::ItemIndex() const {
+    return group_->checkedId();
+}
 
 void RadioGroup::setItemIndex(int index) {
     index = std::clamp(index, -1, count() - 1);
