@@ -100,9 +100,7 @@ void Decoder::scan(std::vector<Report>& out) {
         pending_.remove(0, length);
         out.push_back(length == kTimeSetLength ? decodeTimeSet(frame) : decodeZoneConfig(frame));
     }
-    // Stray bytes are reported once a frame or a pause follows them, so a run stays one report.
-    if (!pending_.isEmpty() && frameLength(pending_[0]) != 0)
-        emitStray(out);
+    // Stray bytes wait for the next frame or a pause, so one run of them is one report.
 }
 
 void Decoder::emitStray(std::vector<Report>& out) {
