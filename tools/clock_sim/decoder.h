@@ -30,7 +30,7 @@ public:
     std::vector<Report> feed(const QByteArray& bytes);
     // The line went quiet: whatever is pending cannot become a message any more.
     std::vector<Report> flush();
-    bool hasPending() const { return !pending_.isEmpty(); }
+    bool hasPending() const { return !pending_.isEmpty() || !stray_.isEmpty(); }
 
     static Report decodeTimeSet(const QByteArray& frame);
     static Report decodeZoneConfig(const QByteArray& frame);
