@@ -245,9 +245,9 @@ public:
                 got = n;
                 return 0;
             }
-            // Readable yet nothing to read: the other end has hung up.
+            // With VMIN and VTIME 0 an empty read is "nothing yet"; a hang-up shows in poll.
             if (n == 0)
-                return syserr::kDeviceGone;
+                return 0;
             if (errno == EINTR)
                 continue;
             if (errno == EAGAIN)

@@ -2,6 +2,8 @@
 
 #include "serial/serial_device.h"
 
+#include <QFileInfo>
+
 #include <cstring>
 
 namespace qev {
@@ -83,7 +85,11 @@ void raiseSerialError(int code, const QString& devicePath) {
         case kCommNotOpen: throw ECommNotOpen();
         case kAlreadyOpen: throw EAlreadyOpen();
         case kNoPortSelected: throw ENoPortSelected();
-        case kAccessDenied: throw EPortAccessDenied(devicePath);
+        case kAccessDenied: {
+            // Name the device itself rather than the COM<n> link to it.
+            const QString target = QFileInfo(devicePath).canonicalFilePath();
+            throw EPortAccessDenied(target.isEmpty() ? devicePath : target);
+        }
         case kOutputBufferTooSmall: throw EOutputBufferTooSmall();
         case -8: throw EOutOfMemory();
         default: break;

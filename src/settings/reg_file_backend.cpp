@@ -10,6 +10,8 @@
 #include <QSaveFile>
 #include <QStandardPaths>
 
+#include <sys/stat.h>
+
 namespace qev {
 
 namespace {
@@ -104,32 +106,53 @@ bool RegFileBackend::setAside(const QString& problem) {
     return true;
 }
 
-RegDocument RegFileBackend::load(const QString& key, const QString& name) {
-    QFile file(filePath_);
-    if (!file.exists()) {
-        return {};
+// A replacement by QSaveFile always brings a new inode; an edit in place changes size or time.
+bool RegFileBackend::identify(const QString& path, Identity& out) {
+    struct stat info {};
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0) {
+        return false;
     }
+    out = {static_cast<quint64>(info.st_dev), static_cast<quint64>(info.st_ino),
+           static_cast<qint64>(info.st_size),
+           static_cast<qint64>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec};
+    return true;
+}
+
+const RegDocument& RegFileBackend::load(const QString& key, const QString& name) {
+    Identity identity;
+    if (!identify(filePath_, identity)) {
+        cacheValid_ = false;
+        return empty_;
+    }
+    if (cacheValid_ && identity == cachedIdentity_) {
+        return cached_;
+    }
+    cacheValid_ = false;
+    QFile file(filePath_);
     RegParseResult parsed;
     if (!readSettingsFile(file, parsed)) {
         throw EStoreError(store_messages::openForRead(filePath_, key, name));
     }
-    if (parsed.readable) {
-        return std::move(parsed.document);
-    }
-    // Set it aside now rather than at the next save, so the user hears of it at start. Under
-    // the lock, and only if it is still bad: another copy may have just replaced it. If that
-    // fails, the next write tries again and refuses to overwrite it.
-    QLockFile lock(filePath_ + QStringLiteral(".lock"));
-    if (lock.tryLock(lockTimeoutMs_)) {
+    if (!parsed.readable) {
+        // Set it aside now rather than at the next save, so the user hears of it at start.
+        // Under the lock, and only if it is still bad: another copy may have just replaced it.
+        // If that fails, the next write tries again and refuses to overwrite it.
+        QLockFile lock(filePath_ + QStringLiteral(".lock"));
         QFile again(filePath_);
-        if (again.exists() && readSettingsFile(again, parsed)) {
-            if (parsed.readable) {
-                return std::move(parsed.document);
-            }
+        if (!lock.tryLock(lockTimeoutMs_) || !identify(filePath_, identity) ||
+            !readSettingsFile(again, parsed)) {
+            return empty_;
+        }
+        if (!parsed.readable) {
             setAside(parsed.problem);
+            return empty_;
         }
     }
-    return {};
+    // The identity taken before reading: a change during the read shows at the next call.
+    cached_ = std::move(parsed.document);
+    cachedIdentity_ = identity;
+    cacheValid_ = true;
+    return cached_;
 }
 
 bool RegFileBackend::tryModify(const std::function<void(RegDocument&)>& change) {
@@ -213,14 +236,14 @@ bool RegFileBackend::valueExists(const QString& key, const QString& name) {
 }
 
 qint32 RegFileBackend::readInteger(const QString& key, const QString& name, qint32 defaultValue) {
-    const RegDocument document = load(key, name);
+    const RegDocument& document = load(key, name);
     const RegValue* value = document.value(fileKey(key), name);
     return value == nullptr ? defaultValue : value->toInteger(defaultValue);
 }
 
 QString RegFileBackend::readString(const QString& key, const QString& name,
                                    const QString& defaultValue) {
-    const RegDocument document = load(key, name);
+    const RegDocument& document = load(key, name);
     const RegValue* value = document.value(fileKey(key), name);
     return value == nullptr ? defaultValue : value->toText(defaultValue);
 }

@@ -38,7 +38,8 @@ public:
 private:
     enum class WriteKind { Set, Delete };
 
-    RegDocument load(const QString& key, const QString& name);
+    // The file's content, parsed again only when the file has changed since the last read.
+    const RegDocument& load(const QString& key, const QString& name);
     void modify(const QString& key, const QString& name, WriteKind kind,
                 const std::function<void(RegDocument&)>& change);
     bool tryModify(const std::function<void(RegDocument&)>& change);
@@ -46,7 +47,20 @@ private:
     QString asideName() const;
     void notifyOnce(const QString& text);
 
+    struct Identity {
+        quint64 device = 0;
+        quint64 inode = 0;
+        qint64 size = -1;
+        qint64 modifiedNs = 0;
+        friend bool operator==(const Identity&, const Identity&) = default;
+    };
+    static bool identify(const QString& path, Identity& out);
+
     QString filePath_;
+    Identity cachedIdentity_;
+    bool cacheValid_ = false;
+    RegDocument cached_;
+    const RegDocument empty_;
     int lockTimeoutMs_ = 10000;
     QSet<QString> told_;
     QList<std::exception_ptr> notices_;

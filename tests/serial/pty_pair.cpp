@@ -1,0 +1,124 @@
+#include "pty_pair.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <sys/eventfd.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <stdexcept>
+
+namespace qev::test {
+
+PtyPair::PtyPair() {
+    char name[128] = {};
+    if (::openpty(&master_, &slave_, name, nullptr, nullptr) != 0)
+        throw std::runtime_error("openpty failed");
+    ::fcntl(master_, F_SETFL, ::fcntl(master_, F_GETFL) | O_NONBLOCK);
+    ::fcntl(master_, F_SETFD, FD_CLOEXEC);
+    ::fcntl(slave_, F_SETFD, FD_CLOEXEC);
+    slavePath_ = QString::fromLocal8Bit(name);
+}
+
+PtyPair::~PtyPair() {
+    closeMaster();
+    ::close(slave_);
+}
+
+void PtyPair::closeMaster() {
+    if (master_ >= 0)
+        ::close(master_);
+    master_ = -1;
+}
+
+void PtyPair::stall() { ::tcflow(slave_, TCOOFF); }
+void PtyPair::resume() { ::tcflow(slave_, TCOON); }
+
+MasterCollector::MasterCollector(int masterFd)
+    : fd_(masterFd), stopFd_(::eventfd(0, EFD_CLOEXEC)), thread_([this] { run(); }) {}
+
+MasterCollector::~MasterCollector() {
+    const std::uint64_t one = 1;
+    [[maybe_unused]] ssize_t n = ::write(stopFd_, &one, sizeof one);
+    thread_.join();
+    ::close(stopFd_);
+}
+
+void MasterCollector::run() {
+    char buffer[4096];
+    for (;;) {
+        pollfd fds[2] = {{fd_, POLLIN, 0}, {stopFd_, POLLIN, 0}};
+        if (::poll(fds, 2, -1) < 0)
+            continue;
+        if (fds[1].revents)
+            return;
+        if (fds[0].revents & POLLNVAL)
+            return;
+        const ssize_t n = ::read(fd_, buffer, sizeof buffer);
+        if (n <= 0) {
+            // The slave side hung up (all closed) or the master went away: stop reading.
+            if (n < 0 && errno == EAGAIN)
+                continue;
+            pollfd stop{stopFd_, POLLIN, 0};
+            ::poll(&stop, 1, -1);
+            return;
+        }
+        const auto now = Clock::now();
+        std::lock_guard guard(lock_);
+        bytes_.append(buffer, n);
+        arrivals_.insert(arrivals_.end(), size_t(n), now);
+        arrived_.notify_all();
+    }
+}
+
+QByteArray MasterCollector::bytes() const {
+    std::lock_guard guard(lock_);
+    return bytes_;
+}
+
+std::vector<MasterCollector::Clock::time_point> MasterCollector::arrivals() const {
+    std::lock_guard guard(lock_);
+    return arrivals_;
+}
+
+bool MasterCollector::waitFor(qsizetype n, std::chrono::milliseconds timeout) const {
+    std::unique_lock guard(lock_);
+    return arrived_.wait_for(guard, timeout, [&] { return bytes_.size() >= n; });
+}
+
+void MasterCollector::clear() {
+    std::lock_guard guard(lock_);
+    bytes_.clear();
+    arrivals_.clear();
+}
+
+PortLinks::PortLinks()
+    : saved_(qgetenv("XDG_CONFIG_HOME")), hadSaved_(qEnvironmentVariableIsSet("XDG_CONFIG_HOME")) {
+    QDir().mkpath(dir_.path() + QStringLiteral("/QEV/ports"));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(dir_.path()));
+}
+
+PortLinks::~PortLinks() {
+    if (hadSaved_)
+        qputenv("XDG_CONFIG_HOME", saved_);
+    else
+        qunsetenv("XDG_CONFIG_HOME");
+}
+
+QString PortLinks::linkPath(int n) const {
+    return dir_.path() + QStringLiteral("/QEV/ports/COM%1").arg(n);
+}
+
+void PortLinks::link(int n, const QString& target) {
+    QFile::remove(linkPath(n));
+    if (!QFile::link(target, linkPath(n)))
+        throw std::runtime_error("cannot create the port link");
+}
+
+}  // namespace qev::test

@@ -1,0 +1,182 @@
+// The layer's error texts, the port-number helpers, device naming and the busy wait.
+
+#include "pty_pair.h"
+
+#include "serial/com_port.h"
+#include "serial/device_naming.h"
+#include "serial/serial_device.h"
+#include "serial/serial_errors.h"
+#include "serial/transmission.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+namespace qev {
+namespace {
+
+template <typename E>
+E raised(int code, const QString& path = QString()) {
+    try {
+        raiseSerialError(code, path);
+    } catch (const E& e) {
+        return e;
+    }
+    throw std::logic_error("wrong exception class");
+}
+
+TEST(SerialErrorTest, CodesBecomeTheirClassesAndTexts) {
+    EXPECT_EQ(raised<EBadId>(-2001).message(), QStringLiteral("Specified comport doesn't exist"));
+    EXPECT_EQ(raised<EAlreadyOpen>(-2008).ErrorCode(), -2008);
+    EXPECT_EQ(raised<ECommNotOpen>(-2007).message(), QStringLiteral("Device not open"));
+    EXPECT_EQ(raised<EOutputBufferTooSmall>(-3006).ErrorCode(), -3006);
+    EXPECT_EQ(raised<EOutOfMemory>(-8).message(), QStringLiteral("Out of memory"));
+    const EInOutError io = raised<EInOutError>(-161);
+    EXPECT_EQ(io.message(), QStringLiteral("Device read error"));
+    EXPECT_EQ(io.ErrorCode(), 161);
+    EXPECT_EQ(raised<EInOutError>(-100).message(),
+              QStringLiteral("Attempt to read beyond end of file"));
+    EXPECT_EQ(raised<EInOutError>(-31).message(), QStringLiteral("I/O error 31"));
+    const EPortAccessDenied denied = raised<EPortAccessDenied>(-2013, "/dev/ttyUSB0");
+    EXPECT_TRUE(denied.message().contains(QStringLiteral("/dev/ttyUSB0")));
+    EXPECT_TRUE(denied.message().contains(QStringLiteral("dialout")));
+    const ESerialException other = raised<ESerialException>(-(syserr::kErrnoBase + EINVAL));
+    EXPECT_EQ(other.ErrorCode(), 0);
+    EXPECT_FALSE(other.message().isEmpty());
+}
+
+TEST(SerialErrorTest, OpenFailuresShareTheirBases) {
+    const EAlreadyOpen open;
+    EXPECT_NE(dynamic_cast<const EOpenComm*>(&open), nullptr);
+    const EOutputBufferTooSmall small;
+    EXPECT_NE(dynamic_cast<const ESerialIO*>(&small), nullptr);
+    const EPortPromptCancelled cancelled;
+    EXPECT_EQ(cancelled.ErrorCode(), -2011);
+    EXPECT_NE(dynamic_cast<const ENoPortSelected*>(&cancelled), nullptr);
+    EXPECT_EQ(inOutErrorText(-7), QString());
+    EXPECT_EQ(inOutErrorText(-162), QStringLiteral("General failure"));
+}
+
+TEST(SelectedComNumTest, ReadsTheNumberAfterThePrefix) {
+    EXPECT_EQ(SelectedComNum(QStringLiteral("COM1")), 1);
+    EXPECT_EQ(SelectedComNum(QStringLiteral("COM50")), 50);
+    EXPECT_THROW(SelectedComNum(QString()), EConvertError);
+    EXPECT_THROW(SelectedComNum(QStringLiteral("COM")), EConvertError);
+    EXPECT_THROW(SelectedComNum(QStringLiteral("COMx")), EConvertError);
+    EXPECT_EQ(SelectedComNum(QStringLiteral("COM65537")), 1);  // 16 bits kept
+}
+
+TEST(WaitMillisecondsTest, SumsDifferencesAcrossTheWrap) {
+    quint32 now = 0xFFFFFFF0u;
+    int reads = 0;
+    const quint32 result = WaitMilliseconds(40, [&] {
+        ++reads;
+        return now += 3;  // wraps after a few reads
+    });
+    EXPECT_EQ(result, 40u);
+    EXPECT_EQ(reads, 15);  // the first reading, then 14 steps of 3 to reach 42 >= 40
+    EXPECT_EQ(WaitMilliseconds(0, [&] { return ++now; }), 0u);
+}
+
+TEST(DeviceNamingTest, LinksOverrideTheLegacyNodes) {
+    test::PortLinks links;
+    EXPECT_EQ(resolveDeviceName(QStringLiteral("\\\\.\\COM1")), QStringLiteral("/dev/ttyS0"));
+    EXPECT_EQ(resolveDeviceName(QStringLiteral("\\\\.\\com12")), QStringLiteral("/dev/ttyS11"));
+    links.link(3, QStringLiteral("/dev/null"));
+    EXPECT_EQ(resolveDeviceName(QStringLiteral("COM3")), links.linkPath(3));
+    // A link to an unplugged adapter still names that port, not a legacy node.
+    links.link(4, QStringLiteral("/dev/qev-unplugged"));
+    EXPECT_EQ(resolveDeviceName(QStringLiteral("\\\\.\\COM4")), links.linkPath(4));
+    EXPECT_EQ(resolveDeviceName(QStringLiteral("/dev/ttyUSB0")), QStringLiteral("/dev/ttyUSB0"));
+    EXPECT_EQ(comDeviceName(7), QStringLiteral("\\\\.\\COM7"));
+}
+
+TEST(DeviceNamingTest, PresenceWithoutOpening) {
+    test::PortLinks links;
+    test::PtyPair pty;
+    links.link(1, pty.slavePath());
+    links.link(2, QStringLiteral("/dev/qev-unplugged"));
+    links.link(3, links.root());  // not a character device
+    EXPECT_TRUE(PortPresent(1));
+    EXPECT_FALSE(PortPresent(2));
+    EXPECT_FALSE(PortPresent(3));
+    EXPECT_FALSE(PortPresent(0));
+    const QStringList names = presentPortNames();
+    ASSERT_FALSE(names.isEmpty());
+    EXPECT_EQ(names.front(), QStringLiteral("COM1"));
+    EXPECT_FALSE(names.contains(QStringLiteral("COM2")));
+
+    // A held port is listed like a free one: presence does not open it.
+    TComPort holder;
+    holder.setAutoOpen(false);
+    holder.setComNumber(1);
+    holder.setOpen(true);
+    EXPECT_TRUE(PortPresent(1));
+    holder.setOpen(false);
+}
+
+TEST(DeviceNamingTest, LegacyNodesNeedHardwareInSysfs) {
+    if (!QFileInfo::exists(QStringLiteral("/dev/ttyS0")))
+        GTEST_SKIP() << "no /dev/ttyS0 here";
+    QTemporaryDir sys;
+    const QString devices = sys.path() + QStringLiteral("/devices");
+    const QString tty = sys.path() + QStringLiteral("/class/tty/ttyS0");
+    QDir().mkpath(tty);
+    QDir().mkpath(sys.path() + QStringLiteral("/bus/platform"));
+    QDir().mkpath(sys.path() + QStringLiteral("/bus/pnp"));
+    QDir().mkpath(sys.path() + QStringLiteral("/bus/serial-base"));
+    auto device = [&](const QString& controller, const QString& bus) {
+        const QString dir = devices + QLatin1Char('/') + controller;
+        const QString port = dir + QStringLiteral("/ctrl/port");
+        QDir().mkpath(port);
+        QFile::link(sys.path() + QStringLiteral("/bus/") + bus, dir + QStringLiteral("/subsystem"));
+        QFile::link(sys.path() + QStringLiteral("/bus/serial-base"),
+                    dir + QStringLiteral("/ctrl/subsystem"));
+        QFile::link(sys.path() + QStringLiteral("/bus/serial-base"),
+                    port + QStringLiteral("/subsystem"));
+        QFile::remove(tty + QStringLiteral("/device"));
+        QFile::link(port, tty + QStringLiteral("/device"));
+    };
+    device(QStringLiteral("serial8250"), QStringLiteral("platform"));
+    EXPECT_FALSE(serialDevicePresent(QStringLiteral("/dev/ttyS0"), sys.path()));
+    device(QStringLiteral("pnp0"), QStringLiteral("pnp"));
+    EXPECT_TRUE(serialDevicePresent(QStringLiteral("/dev/ttyS0"), sys.path()));
+    QFile::remove(tty + QStringLiteral("/device"));
+    EXPECT_FALSE(serialDevicePresent(QStringLiteral("/dev/ttyS0"), sys.path()));
+}
+
+TEST(ComPortTest, DefaultsAndClosedBehaviour) {
+    TComPort port;
+    EXPECT_EQ(port.ComNumber(), 0);
+    EXPECT_EQ(port.Baud(), 19200);
+    EXPECT_EQ(port.Parity(), pNone);
+    EXPECT_EQ(port.DataBits(), 8);
+    EXPECT_EQ(port.StopBits(), 1);
+    EXPECT_EQ(port.InSize(), 4096);
+    EXPECT_EQ(port.OutSize(), 4096);
+    EXPECT_TRUE(port.DTR());
+    EXPECT_TRUE(port.RTS());
+    EXPECT_EQ(port.HWFlowOptions(), 0);
+    EXPECT_EQ(port.SWFlowOptions(), swfNone);
+    EXPECT_EQ(port.XOnChar(), 17);
+    EXPECT_EQ(port.XOffChar(), 19);
+    EXPECT_EQ(port.BufferFull(), 0);
+    EXPECT_EQ(port.BufferResume(), 0);
+    EXPECT_TRUE(port.PromptForPort());
+    EXPECT_TRUE(port.AutoOpen());
+    EXPECT_FALSE(port.Open());
+    EXPECT_EQ(port.PortState(), psClosed);
+
+    port.setAutoOpen(false);
+    EXPECT_EQ(port.OutBuffUsed(), 0);
+    EXPECT_THROW(port.PutString("x"), ECommNotOpen);
+    port.setComNumber(9);  // closed: only stored
+    EXPECT_EQ(port.ComNumber(), 9);
+    EXPECT_FALSE(port.Open());
+    port.setOpen(false);  // closing a closed port does nothing
+}
+
+}  // namespace
+}  // namespace qev
