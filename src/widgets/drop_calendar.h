@@ -5,6 +5,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <utility>
 
 class QCalendarWidget;
 

@@ -71,6 +71,7 @@ protected:
     int changeCaret() const { return changeCaret_; }
     // Rewrites characters from pos on, without Change() or Modified.
     void overwriteEditText(int pos, const QString& chars);
+    void placeCursor(int pos);
     void reapplyMask();
 
     void keyPressEvent(QKeyEvent* event) override;
@@ -82,7 +83,7 @@ protected:
     void inputMethodEvent(QInputMethodEvent* event) override;
 
 private:
-    void show();  // puts the engine's text and selection on screen
+    void display();  // puts the engine's text and selection on screen
     // Runs an engine operation; shows the result and, if the text changed, calls Change().
     template <typename Op>
     void edit(Op&& op);
