@@ -3,8 +3,7 @@
 #include "app/error_display.h"
 #include "widgets/error_sink.h"
 
-#include <QFontDatabase>
-#include <QFontInfo>
+#include <QFont>
 
 namespace qev {
 
@@ -28,22 +27,23 @@ bool Application::notify(QObject* receiver, QEvent* event) {
     return d.handled;
 }
 
+// Both fonts name their fallbacks instead of asking the font database which family is present:
+// a query would load the whole font configuration before the window is first shown.
 QFont windowFont() {
-    QFont f(QStringLiteral("Tahoma"));
+    QFont f;
+    f.setFamilies({QStringLiteral("Tahoma"), QStringLiteral("Sans Serif")});
     f.setStyleHint(QFont::SansSerif);
     f.setPointSize(8);
     return f;
 }
 
 QFont zoneListFont() {
-    QFont f(QStringLiteral("Courier New"));
+    QFont f;
+    // "Monospace" is fontconfig's generic fixed-pitch family, so the zone columns line up.
+    f.setFamilies({QStringLiteral("Courier New"), QStringLiteral("Monospace")});
     f.setStyleHint(QFont::TypeWriter);
     f.setFixedPitch(true);
     f.setPointSize(8);
-    if (!QFontInfo(f).fixedPitch()) {
-        f = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-        f.setPointSize(8);
-    }
     return f;
 }
 

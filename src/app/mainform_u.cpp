@@ -83,8 +83,8 @@ TMainForm::TMainForm(QWidget* parent) : QWidget(parent) {
 
     label1_ = new QLabel(QStringLiteral("Zulu/UTC"), groupBox1_);
     label1_->setObjectName(QStringLiteral("Label1"));
-    label1_->move(233, 28);
-    label1_->resize(label1_->sizeHint());
+    label1_->setGeometry(233, 28, 140, 16);  // room for wider fallback fonts
+    label1_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
     button1_ = button(QStringLiteral("Send Above"), 16, 56, 75, 25, groupBox1_);
     button1_->setObjectName(QStringLiteral("Button1"));

@@ -62,12 +62,14 @@ TdlgSetZone::TdlgSetZone(QWidget* parent)
 
     label1_ = new QLabel(QStringLiteral("Zone X"), this);
     label1_->setObjectName(QStringLiteral("Label1"));
-    label1_->move(16, 13);
-    label1_->resize(label1_->sizeHint().width() + 40, label1_->sizeHint().height());
+    // Fixed sizes with room for wider fallback fonts: measuring the text would load the fonts
+    // while the program starts.
+    label1_->setGeometry(16, 13, 120, 16);
+    label1_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     auto* label2 = new QLabel(QStringLiteral("Offset:"), this);
     label2->setObjectName(QStringLiteral("Label2"));
-    label2->move(16, 32);
-    label2->resize(label2->sizeHint());
+    label2->setGeometry(16, 32, 40, 16);
+    label2->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
     if (QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());

@@ -174,10 +174,11 @@ int main(int argc, char** argv) {
         const std::vector<std::string> env = {"DISPLAY=" + server.display, "QT_QPA_PLATFORM=xcb",
                                               std::string("XDG_CONFIG_HOME=") + scratch,
                                               std::string("XDG_RUNTIME_DIR=") + scratch};
-        auto once = [&](const std::string& program) {
+        auto once = [&](const std::vector<std::string>& command) {
+            const std::string& program = command[0];
             watcher.drain();
             const auto start = Clock::now();
-            const pid_t pid = spawn({program}, env);
+            const pid_t pid = spawn(command, env);
             const bool mapped = watcher.waitForMap(start + std::chrono::seconds(20));
             const auto end = Clock::now();
             stop(pid);
@@ -185,24 +186,34 @@ int main(int argc, char** argv) {
                 throw std::runtime_error(program + " showed no window within 20 s");
             return std::chrono::duration<double, std::milli>(end - start).count();
         };
-        once(baseline);  // warm the page cache for both, untimed
-        once(qev);
-        std::vector<double> base, app;
+        const std::vector<std::string> plain = {baseline}, text = {baseline, "--label"},
+                                       app = {qev};
+        once(plain);  // warm the page cache for all, untimed
+        once(text);
+        once(app);
+        std::vector<double> plainMs, textMs, appMs;
         for (int i = 0; i < runs; ++i) {
-            // Alternate which goes first, so a drift in machine load hits both alike.
-            if (i % 2 == 0) {
-                base.push_back(once(baseline));
-                app.push_back(once(qev));
-            } else {
-                app.push_back(once(qev));
-                base.push_back(once(baseline));
+            // Rotate which goes first, so a drift in machine load hits all alike.
+            for (int k = 0; k < 3; ++k) {
+                switch ((i + k) % 3) {
+                    case 0:
+                        plainMs.push_back(once(plain));
+                        break;
+                    case 1:
+                        textMs.push_back(once(text));
+                        break;
+                    default:
+                        appMs.push_back(once(app));
+                }
             }
         }
         fs::remove_all(scratch);
-        const double b = median(base), q = median(app), ratio = q / b;
+        const double b = median(plainMs), t = median(textMs), q = median(appMs), ratio = q / b;
         std::printf("baseline_startup_ms %.1f\n", b);
+        std::printf("baseline_with_text_startup_ms %.1f\n", t);
         std::printf("qev_startup_ms %.1f\n", q);
         std::printf("startup_ratio %.2f (limit %.1f, %d runs each)\n", ratio, kLimit, runs);
+        std::printf("startup_ratio_to_text_window %.2f\n", q / t);
         return ratio <= kLimit ? 0 : 1;
     } catch (const std::exception& e) {
         std::fprintf(stderr, "qev_bench_startup: %s\n", e.what());
