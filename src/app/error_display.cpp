@@ -9,8 +9,19 @@
 namespace qev {
 namespace {
 
-// The innermost non-empty message of a std::nested_exception chain, starting at error.
-std::optional<QString> nestedText(const std::exception_ptr& error) {
+std::optional<QString> innermostText(const std::exception_ptr& error);
+
+// A std::nested_exception chain below e replaces text with its innermost non-empty message.
+void takeNestedText(const std::exception& e, QString& text) {
+    const auto* nested = dynamic_cast<const std::nested_exception*>(&e);
+    if (!nested || !nested->nested_ptr())
+        return;
+    if (auto inner = innermostText(nested->nested_ptr()); inner && !inner->isEmpty())
+        text = *inner;
+}
+
+// The message to show for error, before the final-period rule; nothing for EAbort.
+std::optional<QString> innermostText(const std::exception_ptr& error) {
     try {
         std::rethrow_exception(error);
     } catch (const EAbort&) {
@@ -20,21 +31,11 @@ std::optional<QString> nestedText(const std::exception_ptr& error) {
         for (const Exception* inner = e.inner().get(); inner; inner = inner->inner().get())
             if (!inner->message().isEmpty())
                 text = inner->message();
-        if (const auto* nested = dynamic_cast<const std::nested_exception*>(&e);
-            nested && nested->nested_ptr()) {
-            if (auto innerText = nestedText(nested->nested_ptr());
-                innerText && !innerText->isEmpty())
-                text = *innerText;
-        }
+        takeNestedText(e, text);
         return text;
     } catch (const std::exception& e) {
         QString text = QString::fromUtf8(e.what());
-        if (const auto* nested = dynamic_cast<const std::nested_exception*>(&e);
-            nested && nested->nested_ptr()) {
-            if (auto innerText = nestedText(nested->nested_ptr());
-                innerText && !innerText->isEmpty())
-                text = *innerText;
-        }
+        takeNestedText(e, text);
         return text;
     } catch (...) {
         return QStringLiteral("An unexpected error occurred");
@@ -46,7 +47,7 @@ std::optional<QString> nestedText(const std::exception_ptr& error) {
 std::optional<QString> errorDisplayText(std::exception_ptr error) {
     if (!error)
         return std::nullopt;
-    auto text = nestedText(error);
+    auto text = innermostText(error);
     if (text)
         *text = withFinalPeriod(std::move(*text));
     return text;
