@@ -1,7 +1,8 @@
 # Helpers shared by every tests/ folder.
 #
 # qev_add_test(<name> SOURCES ... LIBS ... [LABELS ...])
-#   A GoogleTest executable whose cases are registered with CTest one by one.
+#   A GoogleTest executable whose cases are registered with CTest one by one; LABELS label
+#   every test of the folder.
 #   Widget tests run under the offscreen platform, so no display is needed.
 #
 # qev_add_fuzzer(<name> SOURCES ... LIBS ... [CORPUS <dir>])
@@ -17,11 +18,14 @@ function(qev_add_test name)
     cmake_parse_arguments(T "" "" "SOURCES;LIBS;LABELS" ${ARGN})
     add_executable(${name} ${T_SOURCES})
     target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gmock GTest::gtest GTest::gmock_main)
-    set(env "QT_QPA_PLATFORM=offscreen" "ASAN_OPTIONS=detect_leaks=0"
-            "UBSAN_OPTIONS=print_stacktrace=1" "TSAN_OPTIONS=second_deadlock_stack=1")
-    gtest_discover_tests(${name}
-        DISCOVERY_MODE PRE_TEST
-        PROPERTIES ENVIRONMENT "${env}" LABELS "${T_LABELS}" TIMEOUT 60)
+    # Discovery flattens property lists, so the per-test properties hold one value each, and
+    # labels go on the folder (every test in it gets them). Sanitizer options come from the
+    # environment (.ci/run sets them).
+    if(T_LABELS)
+        set_property(DIRECTORY APPEND PROPERTY LABELS ${T_LABELS})
+    endif()
+    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST
+        PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen TIMEOUT 60)
 endfunction()
 
 function(qev_add_fuzzer name)
@@ -41,5 +45,5 @@ function(qev_add_fuzzer name)
     add_test(NAME ${name}.run COMMAND ${name} ${args})
     set_tests_properties(${name} PROPERTIES FIXTURES_SETUP ${name}-corpus LABELS fuzz)
     set_tests_properties(${name}.run PROPERTIES FIXTURES_REQUIRED ${name}-corpus LABELS fuzz
-        ENVIRONMENT "QT_QPA_PLATFORM=offscreen;ASAN_OPTIONS=detect_leaks=1" TIMEOUT 120)
+        ENVIRONMENT QT_QPA_PLATFORM=offscreen TIMEOUT 120)
 endfunction()

@@ -17,12 +17,16 @@ void check(int result, const TSerialDispatcher& d) {
 // The open's codes as the component reports them.
 int mapOpenResult(int result) {
     switch (result) {
-        case -syserr::kAccessDenied: return serial_error::kAlreadyOpen;
+        case -syserr::kAccessDenied:
+            return serial_error::kAlreadyOpen;
         case -syserr::kFileNotFound:
         case -syserr::kPathNotFound:
-        case -syserr::kDeviceGone: return serial_error::kBadId;
-        case -syserr::kPermissionDenied: return serial_error::kAccessDenied;
-        default: return result;
+        case -syserr::kDeviceGone:
+            return serial_error::kBadId;
+        case -syserr::kPermissionDenied:
+            return serial_error::kAccessDenied;
+        default:
+            return result;
     }
 }
 
@@ -34,7 +38,9 @@ void TBaseComponent::setThreadErrorHandler(ThreadErrorHandler handler) {
 
 TCustomComPort::TCustomComPort() = default;
 
-TCustomComPort::~TCustomComPort() { closePort(); }
+TCustomComPort::~TCustomComPort() {
+    closePort();
+}
 
 void TCustomComPort::setComNumber(quint16 n) {
     if (n == comNumber_)
@@ -74,8 +80,12 @@ void TCustomComPort::setStopBits(quint16 bits) {
 }
 
 // The driver queue sizes take effect at the next open.
-void TCustomComPort::setInSize(quint16 size) { inSize_ = size; }
-void TCustomComPort::setOutSize(quint16 size) { outSize_ = size; }
+void TCustomComPort::setInSize(quint16 size) {
+    inSize_ = size;
+}
+void TCustomComPort::setOutSize(quint16 size) {
+    outSize_ = size;
+}
 
 void TCustomComPort::setDTR(bool on) {
     dtr_ = on;
@@ -162,9 +172,8 @@ void TCustomComPort::openPort() {
             flow |= kFlowUseDtr;
         if (hwFlow_ & hwfUseRTS)
             flow |= kFlowUseRts;
-        const int result =
-            dispatcher_->InitPort(comDeviceName(comNumber_), baud_, quint16(parity_), dataBits_,
-                                  stopBits_, inSize_, outSize_, flow);
+        const int result = dispatcher_->InitPort(comDeviceName(comNumber_), baud_, quint16(parity_),
+                                                 dataBits_, stopBits_, inSize_, outSize_, flow);
         check(mapOpenResult(result), *dispatcher_);
         state_ = psOpen;
         writeSettings();

@@ -1,9 +1,9 @@
 #include "serial/device_naming.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
-#include <QFile>
 
 #include <sys/stat.h>
 
@@ -26,7 +26,9 @@ QString subsystemOf(const QString& deviceDir) {
 
 }  // namespace
 
-QString comDeviceName(quint16 n) { return QStringLiteral("\\\\.\\COM%1").arg(n); }
+QString comDeviceName(quint16 n) {
+    return QStringLiteral("\\\\.\\COM%1").arg(n);
+}
 
 QString resolveDeviceName(const QString& name) {
     QString rest = name;

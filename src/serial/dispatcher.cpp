@@ -19,7 +19,9 @@ constexpr std::size_t kMaxQueuedBlocks = 64;
 constexpr int kStartTimeoutMs = 3000;
 constexpr int kFlushTimeoutMs = 5000;
 
-void sleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+void sleepMs(int ms) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
 
 // The time 18 characters take at the given rate, in whole milliseconds rounded up.
 int drainPauseMs(quint32 baud, const LineSettings& s) {
@@ -42,9 +44,13 @@ int drainPauseMs(quint32 baud, const LineSettings& s) {
 TBaseDispatcher::TBaseDispatcher(std::unique_ptr<SerialDevice> device)
     : device_(std::move(device)) {}
 
-TBaseDispatcher::~TBaseDispatcher() { DonePort(); }
+TBaseDispatcher::~TBaseDispatcher() {
+    DonePort();
+}
 
-bool TBaseDispatcher::portOpen() const { return device_->isOpen(); }
+bool TBaseDispatcher::portOpen() const {
+    return device_->isOpen();
+}
 
 int TBaseDispatcher::OpenCom(const QString& AComName) {
     devicePath_ = resolveDeviceName(AComName);
@@ -53,8 +59,8 @@ int TBaseDispatcher::OpenCom(const QString& AComName) {
 }
 
 int TBaseDispatcher::InitPort(const QString& AComName, qint32 Baud, quint16 Parity,
-                              quint16 DataBits, quint16 StopBits, quint16 InSize,
-                              quint16 OutSize, quint32 FlowOpts) {
+                              quint16 DataBits, quint16 StopBits, quint16 InSize, quint16 OutSize,
+                              quint32 FlowOpts) {
     if (device_->isOpen())
         return -syserr::kAccessDenied;
     int result = OpenCom(AComName);
@@ -224,7 +230,9 @@ quint16 TBaseDispatcher::usedLocked() const {
     return quint16(OBufHead + outSize_ - OBufTail);
 }
 
-void TBaseDispatcher::refreshStatusLocked() { lineErrors_ |= device_->takeErrors() & 0x1F; }
+void TBaseDispatcher::refreshStatusLocked() {
+    lineErrors_ |= device_->takeErrors() & 0x1F;
+}
 
 quint16 TBaseDispatcher::OutBuffUsed() {
     std::lock_guard lock(OutputSection);
@@ -416,8 +424,8 @@ void TBaseDispatcher::threadEnded(TDispatcherThread& thread, int result) {
                 throw EInOutError(result);
             raiseSerialError(result, devicePath_);
         } catch (const Exception& e) {
-            const char* cls = dynamic_cast<const EInOutError*>(&e) ? "EInOutError"
-                                                                   : "ESerialException";
+            const char* cls =
+                dynamic_cast<const EInOutError*>(&e) ? "EInOutError" : "ESerialException";
             errorHandler_(QString::fromLatin1(cls), e.message());
         }
     }

@@ -84,7 +84,7 @@ private:
     void refreshStatusLocked();  // needs OutputSection
     QByteArray takeOutput();     // the writer's take: everything in the ring, ring reset
     void discardOutput();
-    int writeSettings();         // needs DataSection
+    int writeSettings();  // needs DataSection
     int startThreads();
     void stopThreads();
     void freeBuffers();
@@ -133,7 +133,6 @@ private:
     Event OutFlushEvent{Event::Auto};  // the writer drops what it is writing
     Event ComEvent{Event::Auto};       // releases the dispatcher at close
     Event ReadyEvent{Event::Auto};     // releases the status thread at close
-    Event SentEvent{Event::Manual};
     Event SerialEvent{Event::Auto};    // wakes the reader
     Event QueueEvent{Event::Auto};     // a received block waits for the dispatcher
     Event KillEvent{Event::Manual};    // set with KillThreads: every wait ends at once

@@ -11,13 +11,19 @@ constexpr int kReadBlock = 256;
 
 // A failure the thread ends on quietly: the handle is gone, or the device has gone away
 // (which the writer reports, once, when it next has something to write).
-bool quietEnd(int err) { return err == syserr::kInvalidHandle || err == syserr::kDeviceGone; }
+bool quietEnd(int err) {
+    return err == syserr::kInvalidHandle || err == syserr::kDeviceGone;
+}
 
 }  // namespace
 
-TDispatcherThread::~TDispatcherThread() { join(); }
+TDispatcherThread::~TDispatcherThread() {
+    join();
+}
 
-void TDispatcherThread::start() { thread_ = std::thread([this] { run(); }); }
+void TDispatcherThread::start() {
+    thread_ = std::thread([this] { run(); });
+}
 
 void TDispatcherThread::join() {
     if (thread_.joinable())

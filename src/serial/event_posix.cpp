@@ -17,7 +17,9 @@ Event::Event(Reset reset) : fd_(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)), reset
         throw std::system_error(errno, std::generic_category(), "eventfd");
 }
 
-Event::~Event() { ::close(fd_); }
+Event::~Event() {
+    ::close(fd_);
+}
 
 void Event::set() {
     const std::uint64_t one = 1;
@@ -42,7 +44,9 @@ bool Event::claim() {
     return ::read(fd_, &value, sizeof value) == sizeof value;
 }
 
-bool Event::wait(int timeoutMs) { return waitAny({this}, timeoutMs) == 0; }
+bool Event::wait(int timeoutMs) {
+    return waitAny({this}, timeoutMs) == 0;
+}
 
 int Event::waitAny(std::initializer_list<Event*> events, int timeoutMs) {
     using Clock = std::chrono::steady_clock;

@@ -12,10 +12,10 @@
 namespace qev {
 
 namespace syserr {
-constexpr int kFileNotFound = 2;     // no such device
+constexpr int kFileNotFound = 2;  // no such device
 constexpr int kPathNotFound = 3;
 constexpr int kTooManyOpenFiles = 4;
-constexpr int kAccessDenied = 5;     // another program holds the port
+constexpr int kAccessDenied = 5;  // another program holds the port
 constexpr int kInvalidHandle = 6;
 constexpr int kNotEnoughMemory = 8;
 constexpr int kPermissionDenied = 2013;  // the user may not open the device

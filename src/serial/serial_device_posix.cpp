@@ -25,18 +25,26 @@ int systemError(int err) {
         case ENOENT:
         case ENODEV:
         case ENXIO:
-        case ENOTDIR: return syserr::kFileNotFound;
+        case ENOTDIR:
+            return syserr::kFileNotFound;
         case EBUSY:
-        case EWOULDBLOCK: return syserr::kAccessDenied;
+        case EWOULDBLOCK:
+            return syserr::kAccessDenied;
         case EACCES:
         case EPERM:
-        case EROFS: return syserr::kPermissionDenied;
+        case EROFS:
+            return syserr::kPermissionDenied;
         case EMFILE:
-        case ENFILE: return syserr::kTooManyOpenFiles;
-        case ENOMEM: return syserr::kNotEnoughMemory;
-        case EBADF: return syserr::kInvalidHandle;
-        case EIO: return syserr::kDeviceGone;
-        default: return syserr::kErrnoBase + err;
+        case ENFILE:
+            return syserr::kTooManyOpenFiles;
+        case ENOMEM:
+            return syserr::kNotEnoughMemory;
+        case EBADF:
+            return syserr::kInvalidHandle;
+        case EIO:
+            return syserr::kDeviceGone;
+        default:
+            return syserr::kErrnoBase + err;
     }
 }
 
@@ -46,11 +54,10 @@ struct BaudCode {
 };
 
 constexpr BaudCode kBauds[] = {
-    {50, B50},         {75, B75},         {110, B110},       {134, B134},
-    {150, B150},       {200, B200},       {300, B300},       {600, B600},
-    {1200, B1200},     {1800, B1800},     {2400, B2400},     {4800, B4800},
-    {9600, B9600},     {19200, B19200},   {38400, B38400},   {57600, B57600},
-    {115200, B115200}, {230400, B230400}, {460800, B460800}, {921600, B921600},
+    {50, B50},       {75, B75},         {110, B110},       {134, B134},       {150, B150},
+    {200, B200},     {300, B300},       {600, B600},       {1200, B1200},     {1800, B1800},
+    {2400, B2400},   {4800, B4800},     {9600, B9600},     {19200, B19200},   {38400, B38400},
+    {57600, B57600}, {115200, B115200}, {230400, B230400}, {460800, B460800}, {921600, B921600},
 };
 
 bool speedCode(quint32 baud, speed_t& code) {
@@ -75,8 +82,8 @@ quint32 speedBaud(speed_t code) {
 bool isRaw(const termios& t) {
     return !(t.c_iflag & (IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL)) &&
            !(t.c_oflag & OPOST) && !(t.c_lflag & (ECHO | ECHONL | ICANON | ISIG | IEXTEN)) &&
-           t.c_cc[VMIN] == 0 && t.c_cc[VTIME] == 0 && (t.c_cflag & (CLOCAL | CREAD | HUPCL)) ==
-                                                         tcflag_t(CLOCAL | CREAD | HUPCL);
+           t.c_cc[VMIN] == 0 && t.c_cc[VTIME] == 0 &&
+           (t.c_cflag & (CLOCAL | CREAD | HUPCL)) == tcflag_t(CLOCAL | CREAD | HUPCL);
 }
 
 class PosixSerialDevice final : public SerialDevice {
@@ -128,10 +135,18 @@ public:
             return systemError(errno);
         s.baud = speedBaud(cfgetospeed(&t));
         switch (t.c_cflag & CSIZE) {
-            case CS5: s.byteSize = 5; break;
-            case CS6: s.byteSize = 6; break;
-            case CS7: s.byteSize = 7; break;
-            default: s.byteSize = 8; break;
+            case CS5:
+                s.byteSize = 5;
+                break;
+            case CS6:
+                s.byteSize = 6;
+                break;
+            case CS7:
+                s.byteSize = 7;
+                break;
+            default:
+                s.byteSize = 8;
+                break;
         }
         if (!(t.c_cflag & PARENB))
             s.parity = 0;
@@ -170,10 +185,18 @@ public:
         t.c_cflag &= ~tcflag_t(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
         t.c_cflag |= CLOCAL | CREAD | HUPCL;
         switch (s.byteSize) {
-            case 5: t.c_cflag |= CS5; break;
-            case 6: t.c_cflag |= CS6; break;
-            case 7: t.c_cflag |= CS7; break;
-            default: t.c_cflag |= CS8; break;
+            case 5:
+                t.c_cflag |= CS5;
+                break;
+            case 6:
+                t.c_cflag |= CS6;
+                break;
+            case 7:
+                t.c_cflag |= CS7;
+                break;
+            default:
+                t.c_cflag |= CS8;
+                break;
         }
         if (s.parity != 0) {
             t.c_cflag |= PARENB;
@@ -334,6 +357,8 @@ private:
 
 }  // namespace
 
-std::unique_ptr<SerialDevice> createSerialDevice() { return std::make_unique<PosixSerialDevice>(); }
+std::unique_ptr<SerialDevice> createSerialDevice() {
+    return std::make_unique<PosixSerialDevice>();
+}
 
 }  // namespace qev

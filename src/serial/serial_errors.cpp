@@ -47,60 +47,95 @@ EInOutError::EInOutError(int code) : Exception(inOutMessage(code)), errorCode_(-
 
 QString inOutErrorText(int code) {
     switch (code) {
-        case -2: return QStringLiteral("File not found");
-        case -3: return QStringLiteral("Path not found");
-        case -4: return QStringLiteral("Too many open files");
-        case -5: return QStringLiteral("File access denied");
-        case -6: return QStringLiteral("Invalid file handle");
-        case -8: return QStringLiteral("Insufficient memory");
-        case -15: return QStringLiteral("Invalid drive");
-        case -18: return QStringLiteral("No more files");
-        case -100: return QStringLiteral("Attempt to read beyond end of file");
-        case -101: return QStringLiteral("Disk is full");
-        case -102: return QStringLiteral("File/device not assigned");
-        case -103: return QStringLiteral("File/device not open");
-        case -104: return QStringLiteral("File/device not open for input");
-        case -105: return QStringLiteral("File/device not open for output");
-        case -150: return QStringLiteral("Disk is write-protected");
-        case -151: return QStringLiteral("Unknown disk unit");
-        case -152: return QStringLiteral("Drive is not ready");
-        case -153: return QStringLiteral("Unknown command");
-        case -154: return QStringLiteral("Data error");
-        case -155: return QStringLiteral("Bad request structure length");
-        case -156: return QStringLiteral("Seek error");
-        case -157: return QStringLiteral("Unknown media type");
-        case -158: return QStringLiteral("Disk sector not found");
-        case -159: return QStringLiteral("Printer is out of paper");
-        case -160: return QStringLiteral("Device write error");
-        case -161: return QStringLiteral("Device read error");
-        case -162: return QStringLiteral("General failure");
-        default: return QString();
+        case -2:
+            return QStringLiteral("File not found");
+        case -3:
+            return QStringLiteral("Path not found");
+        case -4:
+            return QStringLiteral("Too many open files");
+        case -5:
+            return QStringLiteral("File access denied");
+        case -6:
+            return QStringLiteral("Invalid file handle");
+        case -8:
+            return QStringLiteral("Insufficient memory");
+        case -15:
+            return QStringLiteral("Invalid drive");
+        case -18:
+            return QStringLiteral("No more files");
+        case -100:
+            return QStringLiteral("Attempt to read beyond end of file");
+        case -101:
+            return QStringLiteral("Disk is full");
+        case -102:
+            return QStringLiteral("File/device not assigned");
+        case -103:
+            return QStringLiteral("File/device not open");
+        case -104:
+            return QStringLiteral("File/device not open for input");
+        case -105:
+            return QStringLiteral("File/device not open for output");
+        case -150:
+            return QStringLiteral("Disk is write-protected");
+        case -151:
+            return QStringLiteral("Unknown disk unit");
+        case -152:
+            return QStringLiteral("Drive is not ready");
+        case -153:
+            return QStringLiteral("Unknown command");
+        case -154:
+            return QStringLiteral("Data error");
+        case -155:
+            return QStringLiteral("Bad request structure length");
+        case -156:
+            return QStringLiteral("Seek error");
+        case -157:
+            return QStringLiteral("Unknown media type");
+        case -158:
+            return QStringLiteral("Disk sector not found");
+        case -159:
+            return QStringLiteral("Printer is out of paper");
+        case -160:
+            return QStringLiteral("Device write error");
+        case -161:
+            return QStringLiteral("Device read error");
+        case -162:
+            return QStringLiteral("General failure");
+        default:
+            return QString();
     }
 }
 
 void raiseSerialError(int code, const QString& devicePath) {
     using namespace serial_error;
     switch (code) {
-        case kBadId: throw EBadId();
-        case kCommNotOpen: throw ECommNotOpen();
-        case kAlreadyOpen: throw EAlreadyOpen();
-        case kNoPortSelected: throw ENoPortSelected();
+        case kBadId:
+            throw EBadId();
+        case kCommNotOpen:
+            throw ECommNotOpen();
+        case kAlreadyOpen:
+            throw EAlreadyOpen();
+        case kNoPortSelected:
+            throw ENoPortSelected();
         case kAccessDenied: {
             // Name the device itself rather than the COM<n> link to it.
             const QString target = QFileInfo(devicePath).canonicalFilePath();
             throw EPortAccessDenied(target.isEmpty() ? devicePath : target);
         }
-        case kOutputBufferTooSmall: throw EOutputBufferTooSmall();
-        case -8: throw EOutOfMemory();
-        default: break;
+        case kOutputBufferTooSmall:
+            throw EOutputBufferTooSmall();
+        case -8:
+            throw EOutOfMemory();
+        default:
+            break;
     }
     if (code <= -2 && code >= -162)
         throw EInOutError(code);
     if (code <= -syserr::kErrnoBase) {
         const int err = -code - syserr::kErrnoBase;
-        throw ESerialException(
-            QStringLiteral("The serial port failed: %1").arg(QString::fromLocal8Bit(std::strerror(err))),
-            0);
+        throw ESerialException(QStringLiteral("The serial port failed: %1")
+                                   .arg(QString::fromLocal8Bit(std::strerror(err))),
+                               0);
     }
     throw ESerialException(QStringLiteral("The serial port failed (error %1)").arg(code), 0);
 }

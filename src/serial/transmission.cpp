@@ -30,7 +30,9 @@ quint32 WaitMilliseconds(quint32 ms, const std::function<quint32()>& tick) {
     return ms;
 }
 
-quint32 WaitMilliseconds(quint32 ms) { return WaitMilliseconds(ms, tickCount); }
+quint32 WaitMilliseconds(quint32 ms) {
+    return WaitMilliseconds(ms, tickCount);
+}
 
 QStringList presentPortNames() {
     QStringList names;

@@ -85,7 +85,10 @@ void TFormStorage::installHooks() {
 }
 
 bool TFormStorage::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == parent() && event->type() == QEvent::Show) {
+    // Only the first showing: Qt also sends Show when a minimised window comes back, and a
+    // restore then (after a failed first one) would overwrite what the user has changed since.
+    if (watched == parent() && event->type() == QEvent::Show && !showSeen_) {
+        showSeen_ = true;
         onShow();
     }
     return QObject::eventFilter(watched, event);
@@ -161,15 +164,19 @@ void TFormStorage::SaveFormPlacement() {
         return;
     }
     resolvePath();
-    if (versionCheck_ != fpvcNocheck) {
-        appStorage_->WriteInteger(
-            TSettingsStore::ConcatPaths({appStoragePath_, QStringLiteral("FormVersion")}),
-            version_);
-    }
-    // Without a completed restore the stored values may be newer than the controls' defaults.
-    if (restored_) {
-        StoreObjectsProps(parent(), StoredProps());
-    }
+    // One save, one replacement of the file: a crash leaves the previous save whole.
+    appStorage_->batch([this] {
+        if (versionCheck_ != fpvcNocheck) {
+            appStorage_->WriteInteger(
+                TSettingsStore::ConcatPaths({appStoragePath_, QStringLiteral("FormVersion")}),
+                version_);
+        }
+        // Without a completed restore the stored values may be newer than the controls'
+        // defaults, so only the version is written.
+        if (restored_) {
+            StoreObjectsProps(parent(), StoredProps());
+        }
+    });
     saved_ = true;
 }
 

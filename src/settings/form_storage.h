@@ -8,8 +8,11 @@
 //     FormStorage1->setErrorReporter(...);   // the application error display
 //     FormStorage1->loaded();
 //     FormStorage1->installHooks();          // the first QEvent::Show runs onShow()
-// Closing and destruction cannot be hooked by an event filter, which runs before the window's
-// own handler and after its children are gone respectively, so the window calls:
+// The hooks report errors and notices to the reporter; without one they rethrow, which must not
+// happen inside an event filter or a destructor, so the window always sets one.
+// Closing and destruction cannot be hooked from outside: a filter sees the close before the
+// window has decided, and QObject::destroyed comes after the child widgets are gone. So the
+// window calls:
 //     closeEvent:  bool canClose = <own decision>; FormStorage1->onCloseQuery(canClose);
 //     destructor:  FormStorage1->onDestroy();   // first statement, while the controls exist
 
@@ -105,6 +108,7 @@ private:
     bool active_ = true;
     bool restored_ = false;
     bool saved_ = false;
+    bool showSeen_ = false;
     ErrorReporter reporter_;
 };
 

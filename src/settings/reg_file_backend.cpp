@@ -183,13 +183,16 @@ bool RegFileBackend::tryModify(const std::function<void(RegDocument&)>& change) 
                     return false;
                 }
                 const RegParseIssue& first = parsed.issues.first();
+                const QString where =
+                    first.line > 0
+                        ? QStringLiteral("first at line %1: %2").arg(first.line).arg(first.reason)
+                        : first.reason;
                 notifyOnce(
                     QStringLiteral("Some lines of the settings file \"%1\" could not be read "
-                                   "(first at line %2: %3) and are left out when QEV saves. "
-                                   "The file as it was has been kept as \"%4\"")
-                        .arg(QDir::toNativeSeparators(filePath_))
-                        .arg(first.line)
-                        .arg(first.reason, QDir::toNativeSeparators(copy)));
+                                   "(%2) and are left out when QEV saves. The file as it "
+                                   "was has been kept as \"%3\"")
+                        .arg(QDir::toNativeSeparators(filePath_), where,
+                             QDir::toNativeSeparators(copy)));
             }
             document = std::move(parsed.document);
         }
@@ -207,62 +210,111 @@ bool RegFileBackend::tryModify(const std::function<void(RegDocument&)>& change) 
     return out.commit();
 }
 
-void RegFileBackend::modify(const QString& key, const QString& name, WriteKind kind,
-                            const std::function<void(RegDocument&)>& change) {
-    if (storable(key, name) && tryModify(change)) {
-        return;
+const RegDocument& RegFileBackend::view(const QString& key, const QString& name) {
+    if (batchDepth_ == 0) {
+        return load(key, name);
     }
+    if (!workingReady_) {
+        working_ = load(key, name);
+        workingReady_ = true;
+    }
+    return working_;
+}
+
+void RegFileBackend::fail(const Pending& write) {
     // Pick the message the registry would give for the step that could not be done.
     bool keyExisted = false;
     try {
-        keyExisted = load(key, name).keyExists(fileKey(key));
+        keyExisted = load(write.key, write.name).keyExists(fileKey(write.key));
     } catch (const EStoreError&) {
         keyExisted = true;  // it is there, only not readable
     }
-    if (kind == WriteKind::Delete) {
-        throw EStoreError(keyExisted ? store_messages::accessValue(filePath_, key, name)
-                                     : store_messages::openForWrite(filePath_, key));
+    if (write.kind == WriteKind::Delete) {
+        throw EStoreError(keyExisted ? store_messages::accessValue(filePath_, write.key, write.name)
+                                     : store_messages::openForWrite(filePath_, write.key));
     }
-    throw EStoreError(keyExisted ? store_messages::openForWrite(filePath_, key)
-                                 : store_messages::createKey(filePath_, key));
+    throw EStoreError(keyExisted ? store_messages::openForWrite(filePath_, write.key)
+                                 : store_messages::createKey(filePath_, write.key));
+}
+
+void RegFileBackend::modify(const QString& key, const QString& name, WriteKind kind,
+                            Change change) {
+    Pending write{key, name, kind, std::move(change)};
+    if (!storable(key, name)) {
+        fail(write);
+    }
+    if (batchDepth_ > 0) {
+        view(key, name);
+        write.change(working_);
+        pending_.push_back(std::move(write));
+        return;
+    }
+    if (!tryModify(write.change)) {
+        fail(write);
+    }
+}
+
+void RegFileBackend::beginBatch() {
+    ++batchDepth_;
+}
+
+void RegFileBackend::endBatch() {
+    if (batchDepth_ == 0 || --batchDepth_ > 0) {
+        return;
+    }
+    workingReady_ = false;
+    working_ = {};
+    const std::vector<Pending> writes = std::exchange(pending_, {});
+    if (writes.empty()) {
+        return;
+    }
+    // Applied to the file as it is now, under the lock: another copy's values in between stay.
+    const bool done = tryModify([&](RegDocument& document) {
+        for (const Pending& write : writes) {
+            write.change(document);
+        }
+    });
+    if (!done) {
+        fail(writes.front());
+    }
 }
 
 bool RegFileBackend::keyExists(const QString& key) {
-    return load(key, QString()).keyExists(fileKey(key));
+    return view(key, QString()).keyExists(fileKey(key));
 }
 
 bool RegFileBackend::valueExists(const QString& key, const QString& name) {
-    return load(key, name).value(fileKey(key), name) != nullptr;
+    return view(key, name).value(fileKey(key), name) != nullptr;
 }
 
 qint32 RegFileBackend::readInteger(const QString& key, const QString& name, qint32 defaultValue) {
-    const RegDocument& document = load(key, name);
+    const RegDocument& document = view(key, name);
     const RegValue* value = document.value(fileKey(key), name);
     return value == nullptr ? defaultValue : value->toInteger(defaultValue);
 }
 
 QString RegFileBackend::readString(const QString& key, const QString& name,
                                    const QString& defaultValue) {
-    const RegDocument& document = load(key, name);
+    const RegDocument& document = view(key, name);
     const RegValue* value = document.value(fileKey(key), name);
     return value == nullptr ? defaultValue : value->toText(defaultValue);
 }
 
 void RegFileBackend::writeInteger(const QString& key, const QString& name, qint32 value) {
-    modify(key, name, WriteKind::Set, [&](RegDocument& document) {
+    modify(key, name, WriteKind::Set, [key, name, value](RegDocument& document) {
         document.setValue(fileKey(key), name, RegValue::fromInteger(value));
     });
 }
 
 void RegFileBackend::writeString(const QString& key, const QString& name, const QString& value) {
-    modify(key, name, WriteKind::Set, [&](RegDocument& document) {
+    modify(key, name, WriteKind::Set, [key, name, value](RegDocument& document) {
         document.setValue(fileKey(key), name, RegValue::fromString(value));
     });
 }
 
 void RegFileBackend::deleteValue(const QString& key, const QString& name) {
     modify(key, name, WriteKind::Delete,
-           [&](RegDocument& document) { document.removeValue(fileKey(key), name); });
+           [key, name](RegDocument& document) { document.removeValue(fileKey(key), name); });
 }
 
 }  // namespace qev

@@ -10,6 +10,7 @@
 #include <QSet>
 
 #include <functional>
+#include <vector>
 
 namespace qev {
 
@@ -32,16 +33,29 @@ public:
     void writeInteger(const QString& key, const QString& name, qint32 value) override;
     void writeString(const QString& key, const QString& name, const QString& value) override;
     void deleteValue(const QString& key, const QString& name) override;
+    // A batch replaces the file once with all its writes, instead of once per write.
+    void beginBatch() override;
+    void endBatch() override;
     QString displayKey(const QString& key) const override;
     QList<std::exception_ptr> takeNotices() override;
 
 private:
     enum class WriteKind { Set, Delete };
 
+    using Change = std::function<void(RegDocument&)>;
+    struct Pending {
+        QString key;
+        QString name;
+        WriteKind kind;
+        Change change;
+    };
+
     // The file's content, parsed again only when the file has changed since the last read.
     const RegDocument& load(const QString& key, const QString& name);
-    void modify(const QString& key, const QString& name, WriteKind kind,
-                const std::function<void(RegDocument&)>& change);
+    // What reads see: the file, or inside a batch the file with the batch's writes.
+    const RegDocument& view(const QString& key, const QString& name);
+    void modify(const QString& key, const QString& name, WriteKind kind, Change change);
+    [[noreturn]] void fail(const Pending& write);
     bool tryModify(const std::function<void(RegDocument&)>& change);
     bool setAside(const QString& problem);
     QString asideName() const;
@@ -62,6 +76,10 @@ private:
     RegDocument cached_;
     const RegDocument empty_;
     int lockTimeoutMs_ = 10000;
+    int batchDepth_ = 0;
+    bool workingReady_ = false;
+    RegDocument working_;
+    std::vector<Pending> pending_;
     QSet<QString> told_;
     QList<std::exception_ptr> notices_;
 };

@@ -27,6 +27,12 @@ public:
     // Deletes the value; a missing one is no error.
     virtual void deleteValue(const QString& key, const QString& name) = 0;
 
+    // Writes between these may be gathered and carried out together when the outermost batch
+    // ends, in their order; reads inside the batch see them. endBatch raises what the gathered
+    // writes raise. A backend whose writes are cheap (the registry) needs neither.
+    virtual void beginBatch() {}
+    virtual void endBatch() {}
+
     // How a key is named in messages to the user.
     virtual QString displayKey(const QString& key) const = 0;
 

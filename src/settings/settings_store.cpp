@@ -80,7 +80,26 @@ void TSettingsStore::DeleteValue(const QString& path) {
     }
 }
 
+void TSettingsStore::batch(const std::function<void()>& work) {
+    backend_->beginBatch();
+    try {
+        work();
+    } catch (...) {
+        try {
+            backend_->endBatch();
+        } catch (...) {
+            // the first error is the one to tell
+        }
+        throw;
+    }
+    backend_->endBatch();
+}
+
 void TSettingsStore::WriteStringList(const QString& path, const QStringList& list) {
+    batch([&] { writeStringList(path, list); });
+}
+
+void TSettingsStore::writeStringList(const QString& path, const QStringList& list) {
     const auto item = [&](qsizetype i) {
         return ConcatPaths({path, QStringLiteral("Item%1").arg(i)});
     };

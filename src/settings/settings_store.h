@@ -13,6 +13,7 @@
 #include <QStringList>
 
 #include <exception>
+#include <functional>
 #include <memory>
 
 namespace qev {
@@ -69,11 +70,17 @@ public:
     void WriteProperty(const QString& path, QObject* object, const QString& propertyName);
     static QMetaProperty findProperty(const QObject* object, const QString& propertyName);
 
+    // Runs the work with its writes gathered and carried out together at the end (one file
+    // replacement instead of one per value). Writes made before an error are still carried
+    // out, then the error goes on to the caller.
+    void batch(const std::function<void()>& work);
+
     // EStoreNotice exceptions of the store and its backend since the last call.
     QList<std::exception_ptr> takeNotices();
 
 private:
     QString listKey(const QString& path) const;
+    void writeStringList(const QString& path, const QStringList& list);
 
     std::unique_ptr<SettingsBackend> backend_;
     QString root_ = QStringLiteral("Software\\QEV");

@@ -96,7 +96,8 @@ DateFigures figuresOf(const ParsedMask& mask, const QString& internalFormat, QCh
         f.Start = std::uint8_t(std::min(starts[k] + 1, 255));
         f.Length = std::uint8_t(std::clamp(ends[k] - starts[k], 0, 255));
         f.Index = std::uint8_t(k);
-        f.Figure = starts[k] < upper.size() ? figureOfLetter(upper[starts[k]]) : TDateFigure::dfNone;
+        f.Figure =
+            starts[k] < upper.size() ? figureOfLetter(upper[starts[k]]) : TDateFigure::dfNone;
     }
     // Formats whose figures differ in width from the mask ("M/d/yy") do not name every figure
     // by position; the reading order names them instead.

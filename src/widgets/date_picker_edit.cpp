@@ -363,8 +363,7 @@ void TDatePickerEdit::keyPressEvent(QKeyEvent* event) {
 void TDatePickerEdit::resizeEvent(QResizeEvent* event) {
     TCustomMaskEdit::resizeEvent(event);
     const int frame = style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, this);
-    button_->setGeometry(width() - frame - kButtonWidth, frame, kButtonWidth,
-                         height() - 2 * frame);
+    button_->setGeometry(width() - frame - kButtonWidth, frame, kButtonWidth, height() - 2 * frame);
 }
 
 void TDatePickerEdit::changeEvent(QEvent* event) {
@@ -401,8 +400,8 @@ void TDatePickerEdit::DropDown() {
     QDate selected = today;
     const QString text = maskedText();
     double d = noDateValue_;
-    if (!text.trimmed().isEmpty() && text != noDateText_ && ConvertTextToDate(text, d, false, false) &&
-        d != noDateValue_) {
+    if (!text.trimmed().isEmpty() && text != noDateText_ &&
+        ConvertTextToDate(text, d, false, false) && d != noDateValue_) {
         selected = dateOfValue(d);
     }
     popupDate_ = selected;

@@ -9,7 +9,9 @@
 namespace qev {
 
 // Midnight of the date counts as the whole days only.
-inline double valueOfDate(const QDate& date) { return valueOfDateTime(date, QTime(0, 0)); }
+inline double valueOfDate(const QDate& date) {
+    return valueOfDateTime(date, QTime(0, 0));
+}
 double valueOfDateTime(const QDateTime& dateTime);
 
 // The date and time of day of a value, to the millisecond; invalid beyond QDate's range.

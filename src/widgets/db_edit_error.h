@@ -7,7 +7,8 @@ namespace qev {
 
 class EDBEditError : public Exception {
 public:
-    EDBEditError() : Exception(QStringLiteral("Invalid input value.  Use escape key to abandon changes")) {}
+    EDBEditError()
+        : Exception(QStringLiteral("Invalid input value.  Use escape key to abandon changes")) {}
     using Exception::Exception;
 };
 

@@ -10,7 +10,9 @@
 namespace qev {
 
 TDropCalendar::TDropCalendar(QWidget* owner)
-    : QWidget(owner, Qt::Popup), calendar_(new QCalendarWidget(this)) {
+    : QFrame(owner, Qt::Popup | Qt::FramelessWindowHint), calendar_(new QCalendarWidget(this)) {
+    setFrameStyle(QFrame::Box | QFrame::Plain);
+    setLineWidth(1);
     setObjectName(QStringLiteral("DropCalendar"));
     calendar_->setVerticalHeaderFormat(QCalendarWidget::NoVerticalHeader);
     calendar_->setGridVisible(false);
@@ -53,12 +55,12 @@ void TDropCalendar::keyPressEvent(QKeyEvent* event) {
         close();
         return;
     }
-    QWidget::keyPressEvent(event);
+    QFrame::keyPressEvent(event);
 }
 
 void TDropCalendar::mousePressEvent(QMouseEvent* event) {
     if (rect().contains(event->position().toPoint())) {
-        QWidget::mousePressEvent(event);
+        QFrame::mousePressEvent(event);
         return;
     }
     event->accept();

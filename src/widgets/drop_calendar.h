@@ -2,7 +2,7 @@
 // The date field's drop-down: a popup window holding the toolkit's month calendar.
 
 #include <QDate>
-#include <QWidget>
+#include <QFrame>
 
 #include <functional>
 #include <utility>
@@ -11,7 +11,7 @@ class QCalendarWidget;
 
 namespace qev {
 
-class TDropCalendar : public QWidget {
+class TDropCalendar : public QFrame {
     Q_OBJECT
 
 public:

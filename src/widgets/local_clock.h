@@ -12,7 +12,9 @@ namespace qev {
 using LocalClock = std::function<QDateTime()>;
 
 QDateTime localNow();
-inline QDate localToday() { return localNow().date(); }
+inline QDate localToday() {
+    return localNow().date();
+}
 
 // An empty function restores the system clock.
 void setLocalClock(LocalClock clock);

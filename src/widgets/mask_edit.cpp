@@ -8,6 +8,7 @@
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QFocusEvent>
+#include <QHideEvent>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMenu>
@@ -17,8 +18,7 @@
 
 namespace qev {
 
-TCustomMaskEdit::TCustomMaskEdit(QWidget* parent)
-    : QLineEdit(parent), formats_(systemFormats()) {
+TCustomMaskEdit::TCustomMaskEdit(QWidget* parent) : QLineEdit(parent), formats_(systemFormats()) {
     setDragEnabled(false);
     // Without a mask the line edit types for itself; its changes still count as changes.
     connect(this, &QLineEdit::textChanged, this, [this] {
@@ -122,7 +122,9 @@ void TCustomMaskEdit::ValidateEdit() {
 }
 
 void TCustomMaskEdit::takeFocusBack() {
-    if (!hasFocus()) {
+    // A field whose window has just closed (Enter pressed its default button) has no focus to
+    // take back; marking it would spoil the next entry when the window opens again.
+    if (!hasFocus() && isVisible()) {
         maskState_ |= msReEnter;
         setFocus(Qt::OtherFocusReason);
     }
@@ -165,8 +167,9 @@ void TCustomMaskEdit::display() {
     setModified(engine_.modified());
     const int s = engine_.selStart();
     const int e = engine_.selEnd();
-    // The caret stands at the left of the selected character.
-    if (e > s) {
+    // The caret stands at the left of the selected character; like the system's edit fields,
+    // an unfocused field shows no selection.
+    if (e > s && hasFocus()) {
         setSelection(e, s - e);
     } else {
         setCursorPosition(s);
@@ -334,12 +337,16 @@ void TCustomMaskEdit::inputMethodEvent(QInputMethodEvent* event) {
 
 void TCustomMaskEdit::focusInEvent(QFocusEvent* event) {
     QLineEdit::focusInEvent(event);
+    // Coming back from another window or a popup is no entry; a window opening with the focus
+    // on the field is one.
+    const Qt::FocusReason reason = event->reason();
+    const bool entry =
+        !entered_ || (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason);
+    entered_ = true;
     if (!isMasked()) {
         return;
     }
-    // Coming back from another window or a popup is no entry into the field.
-    const Qt::FocusReason reason = event->reason();
-    if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason) {
+    if (entry) {
         if (maskState_ & msReEnter) {
             maskState_ &= ~msReEnter;
         } else {
@@ -350,6 +357,14 @@ void TCustomMaskEdit::focusInEvent(QFocusEvent* event) {
         }
     }
     display();
+}
+
+void TCustomMaskEdit::hideEvent(QHideEvent* event) {
+    QLineEdit::hideEvent(event);
+    // A window put away by the program is entered anew when shown again; a minimised one is not.
+    if (!event->spontaneous()) {
+        entered_ = false;
+    }
 }
 
 bool TCustomMaskEdit::leavesWithinWindow(const QFocusEvent* event) const {
@@ -363,7 +378,11 @@ bool TCustomMaskEdit::leavesWithinWindow(const QFocusEvent* event) const {
 
 void TCustomMaskEdit::focusOutEvent(QFocusEvent* event) {
     QLineEdit::focusOutEvent(event);
+    if (isMasked()) {
+        display();
+    }
     if (leavesWithinWindow(event)) {
+        entered_ = false;
         runGuarded([this] { DoExit(); });
     }
 }

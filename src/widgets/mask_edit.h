@@ -81,6 +81,7 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     void inputMethodEvent(QInputMethodEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
 
 private:
     void display();  // puts the engine's text and selection on screen
@@ -97,6 +98,7 @@ private:
     int maskState_ = 0;
     int changeCaret_ = 0;
     bool showing_ = false;
+    bool entered_ = false;  // entered and not yet left to another control or hidden
 };
 
 // The masked field as placed on windows.

@@ -40,8 +40,8 @@ public:
     bool accepts(int pos, QChar c) const;
     QChar converted(int pos, QChar c) const;
 
-    int nextData(int from) const;    // first data position >= from, else size()
-    int prevData(int before) const;  // last data position < before, else -1
+    int nextData(int from) const;      // first data position >= from, else size()
+    int prevData(int before) const;    // last data position < before, else -1
     int nextLiteral(int after) const;  // first literal position > after, else -1
 
     QString emptyEditText() const;  // every data position blank

@@ -37,8 +37,12 @@ void PtyPair::closeMaster() {
     master_ = -1;
 }
 
-void PtyPair::stall() { ::tcflow(slave_, TCOOFF); }
-void PtyPair::resume() { ::tcflow(slave_, TCOON); }
+void PtyPair::stall() {
+    ::tcflow(slave_, TCOOFF);
+}
+void PtyPair::resume() {
+    ::tcflow(slave_, TCOON);
+}
 
 MasterCollector::MasterCollector(int masterFd)
     : fd_(masterFd), stopFd_(::eventfd(0, EFD_CLOEXEC)), thread_([this] { run(); }) {}

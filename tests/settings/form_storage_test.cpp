@@ -78,7 +78,19 @@ protected:
 };
 
 TEST_F(FormStorageTest, FirstRunCreatesExactlyTheListedKeysAndValues) {
-    EXPECT_TRUE(run().isEmpty());
+    auto window = std::make_unique<WindowDouble>(file());
+    window->show();
+    EXPECT_TRUE(window->close());
+    const QByteArray written = readAll(file());
+    // Nothing beside the file: no temporary copy, no lock left behind.
+    EXPECT_EQ(QDir(dir_.filePath("QEV")).entryList(QDir::Files), QStringList{"settings.reg"});
+    // The close saved, so destruction does not save again.
+    QFile::remove(file());
+    const auto reported = window->reported;
+    window.reset();
+    EXPECT_FALSE(QFile::exists(file()));
+    EXPECT_TRUE(reported->isEmpty());
+
     QStringList expected{kMainKey, "\"FormVersion\"=dword:00000000",
                          "\"RadioGroup1_ItemIndex\"=dword:00000000", "", kListKey};
     const QStringList zones = defaultZones();
@@ -87,7 +99,7 @@ TEST_F(FormStorageTest, FirstRunCreatesExactlyTheListedKeysAndValues) {
     }
     expected.append("\"Count\"=dword:00000010");
     expected.append("");
-    EXPECT_EQ(QString::fromUtf8(readAll(file())), QString::fromUtf8(regFile(expected)));
+    EXPECT_EQ(QString::fromUtf8(written), QString::fromUtf8(regFile(expected)));
 }
 
 TEST_F(FormStorageTest, ChangedValuesSurviveARestartUnchanged) {
@@ -101,14 +113,15 @@ TEST_F(FormStorageTest, ChangedValuesSurviveARestartUnchanged) {
     WindowDouble w(file());
     w.show();
     EXPECT_EQ(w.radio->itemIndex(), 5);
-    EXPECT_EQ(w.list->items().at(4), "Edited \\ \"zone\" \u00e9  -05:30  1:US Standard (as of 2007),12 hr");
+    EXPECT_EQ(w.list->items().at(4),
+              "Edited \\ \"zone\" \u00e9  -05:30  1:US Standard (as of 2007),12 hr");
     EXPECT_EQ(w.list->assignments, 1);  // the list is set once, so it repaints once
     EXPECT_TRUE(w.reported->isEmpty());
 }
 
 TEST_F(FormStorageTest, StoredListLengthsReplaceTheDefaults) {
-    const Seen three = restoredFrom(
-        {kListKey, "\"Count\"=dword:00000003", "\"Item0\"=\"a\"", "\"Item1\"=\"b\"", "\"Item2\"=\"c\""});
+    const Seen three = restoredFrom({kListKey, "\"Count\"=dword:00000003", "\"Item0\"=\"a\"",
+                                     "\"Item1\"=\"b\"", "\"Item2\"=\"c\""});
     EXPECT_EQ(three.lines, (QStringList{"a", "b", "c"}));
 
     QStringList sixteen{kListKey, "\"Count\"=dword:00000014"};
@@ -129,6 +142,16 @@ TEST_F(FormStorageTest, StoredListLengthsReplaceTheDefaults) {
     EXPECT_EQ(stored().document.values(kList).size(), 17);  // Item0..Item15 and Count
 }
 
+TEST_F(FormStorageTest, TheLongestListAllowedIsRestoredAndSavedWhole) {
+    const Seen seen = restoredFrom({kListKey, "\"Count\"=dword:00002710", "\"Item9999\"=\"last\""});
+    ASSERT_EQ(seen.lines.size(), 10000);
+    EXPECT_EQ(seen.lines.last(), "last");
+    const QStringList saved = storedList();
+    ASSERT_EQ(saved.size(), 10000);
+    EXPECT_EQ(saved.first(), "");
+    EXPECT_EQ(saved.last(), "last");
+}
+
 TEST_F(FormStorageTest, AListKeyWithoutCountEmptiesTheList) {
     EXPECT_TRUE(restoredFrom({kListKey, "\"Item0\"=\"a\""}).lines.isEmpty());
 }
@@ -141,18 +164,18 @@ TEST_F(FormStorageTest, ASingleStringValueIsSplitIntoLines) {
 }
 
 TEST_F(FormStorageTest, WrongValueKindsYieldDefaultsWithoutAMessage) {
-    const Seen seen = restoredFrom({kMainKey, "\"FormVersion\"=hex(7):00,00",
-                                    "\"RadioGroup1_ItemIndex\"=hex(7):33,00,00,00,00,00", kListKey,
-                                    "\"Count\"=dword:00000002", "\"Item0\"=dword:00000005",
-                                    "\"Item1\"=\"b\""});
+    const Seen seen =
+        restoredFrom({kMainKey, "\"FormVersion\"=hex(7):00,00",
+                      "\"RadioGroup1_ItemIndex\"=hex(7):33,00,00,00,00,00", kListKey,
+                      "\"Count\"=dword:00000002", "\"Item0\"=dword:00000005", "\"Item1\"=\"b\""});
     EXPECT_EQ(seen.index, 0);
     EXPECT_EQ(seen.lines, (QStringList{"", "b"}));
 }
 
 TEST_F(FormStorageTest, StoredPortIndexIsClampedByTheRadioGroup) {
     const QList<std::pair<QString, int>> cases{
-        {"dword:00000003", 3}, {"dword:0000000c", 7}, {"dword:fffffff9", -1},
-        {"dword:ffffffff", -1}, {"\"5\"", 5},         {"\"x\"", 0},
+        {"dword:00000003", 3},  {"dword:0000000c", 7}, {"dword:fffffff9", -1},
+        {"dword:ffffffff", -1}, {"\"5\"", 5},          {"\"x\"", 0},
     };
     for (const auto& [data, index] : cases) {
         EXPECT_EQ(restoredFrom({kMainKey, "\"RadioGroup1_ItemIndex\"=" + data}).index, index)
@@ -185,12 +208,12 @@ TEST_F(FormStorageTest, ARestoreThatFailsIsReportedAndLeavesTheRestoredFlagUnset
     auto w = std::make_unique<WindowDouble>(file());
     w->show();
     ASSERT_EQ(w->reported->size(), 1);
-    EXPECT_EQ(w->reported->first(),
-              "Unable to open key \"" + file() + "\\Software\\QEV\\MainForm\\FormVersion\" for read");
+    EXPECT_EQ(w->reported->first(), "Unable to open key \"" + file() +
+                                        "\\Software\\QEV\\MainForm\\FormVersion\" for read");
     EXPECT_FALSE(w->FormStorage1->restored());
 }
 
-TEST_F(FormStorageTest, OnlyTheFirstShowRestores) {
+TEST_F(FormStorageTest, OnlyTheFirstShowRestoresEvenAfterAFailedRestore) {
     prepare({kMainKey, "\"RadioGroup1_ItemIndex\"=dword:00000002"});
     WindowDouble w(file());
     w.show();
@@ -198,12 +221,25 @@ TEST_F(FormStorageTest, OnlyTheFirstShowRestores) {
     w.radio->setItemIndex(6);
     w.show();
     EXPECT_EQ(w.radio->itemIndex(), 6);
+
+    // The first restore fails; when the window is shown again the file reads, but the user's
+    // choice made meanwhile stays.
+    const QString other = dir_.filePath("other.reg");
+    QDir().mkpath(other);
+    WindowDouble v(other);
+    v.show();
+    EXPECT_EQ(v.reported->size(), 1);
+    v.radio->setItemIndex(4);
+    QDir().rmdir(other);
+    QFile::copy(file(), other);
+    v.show();
+    EXPECT_EQ(v.radio->itemIndex(), 4);
 }
 
 TEST_F(FormStorageTest, EntriesAreLinkedByNameAndPropertiesMatchedWithoutLetterCase) {
     WindowDouble w(file());
-    w.FormStorage1->setStoredProps({" RadioGroup1 . itemindex ", "NoDot", ".Items", "Ghost.Items",
-                                    "ListBox1.NoSuchProperty"});
+    w.FormStorage1->setStoredProps(
+        {" RadioGroup1 . itemindex ", "NoDot", ".Items", "Ghost.Items", "ListBox1.NoSuchProperty"});
     EXPECT_EQ(w.FormStorage1->StoredProps(),
               (QStringList{"RadioGroup1.itemindex", "ListBox1.NoSuchProperty"}));
     w.radio->setObjectName("RadioGroup9");

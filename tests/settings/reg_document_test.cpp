@@ -45,12 +45,14 @@ TEST(RegDocument, ReadsAnExportInUtf16WithEveryValueKindAndContinuations) {
     EXPECT_TRUE(r.issues.isEmpty());
     const RegDocument& d = r.document;
     EXPECT_EQ(d.value(kKey, "FormVersion")->type, RegDword);
-    EXPECT_EQ(d.value(kKey, "Text")->toText({}), QStringLiteral("a \"quoted\" C:\\dir \u00e9\u4e2d"));
+    EXPECT_EQ(d.value(kKey, "Text")->toText({}),
+              QStringLiteral("a \"quoted\" C:\\dir \u00e9\u4e2d"));
     EXPECT_EQ(d.value(kKey, "")->toText({}), "default");
     EXPECT_EQ(*d.value(kKey, "Big"), (RegValue{RegQword, bytes({1, 2, 3, 4, 5, 6, 7, 8})}));
     EXPECT_EQ(*d.value(kKey, "Multi"),
               (RegValue{RegMultiSz, bytes({0x41, 0, 0, 0, 0x42, 0, 0, 0, 0, 0})}));
-    EXPECT_EQ(*d.value(kKey, "Expand"), (RegValue{RegExpandSz, bytes({0x25, 0, 0x50, 0, 0x25, 0, 0, 0})}));
+    EXPECT_EQ(*d.value(kKey, "Expand"),
+              (RegValue{RegExpandSz, bytes({0x25, 0, 0x50, 0, 0x25, 0, 0, 0})}));
     EXPECT_EQ(*d.value(kKey, "Raw"), (RegValue{RegBinary, {}}));
     EXPECT_EQ(*d.value(kKey, "None"), (RegValue{RegNone, bytes({0xff})}));
     // Names are found whatever their letter case, as in the registry.
@@ -111,8 +113,14 @@ TEST(RegDocument, AFileWithoutTheHeaderIsNotReadAtAll) {
 
 TEST(RegDocument, DeletionLinesRemoveKeysWithTheirSubkeysAndValues) {
     const RegParseResult r = parseRegFile(test::regFile({
-        "[HKEY_A\\K]", "\"x\"=dword:1", "\"y\"=dword:2", "[HKEY_A\\K\\Sub]", "[HKEY_A\\K Other]",
-        "[-HKEY_A\\K\\Sub]", "[HKEY_A\\K]", "\"x\"=-",
+        "[HKEY_A\\K]",
+        "\"x\"=dword:1",
+        "\"y\"=dword:2",
+        "[HKEY_A\\K\\Sub]",
+        "[HKEY_A\\K Other]",
+        "[-HKEY_A\\K\\Sub]",
+        "[HKEY_A\\K]",
+        "\"x\"=-",
     }));
     ASSERT_TRUE(r.issues.isEmpty());
     EXPECT_EQ(r.document.keys(), (QStringList{"HKEY_A\\K", "HKEY_A\\K Other"}));
@@ -138,7 +146,8 @@ TEST(RegDocument, WritesTheExportFormAndReadsItBackUnchanged) {
     EXPECT_EQ(lines.at(2), "[HKEY_CURRENT_USER\\Software\\QEV\\MainForm]\r");
     EXPECT_EQ(lines.at(3), "\"FormVersion\"=dword:00000000\r");
     EXPECT_EQ(lines.at(4), "\"RadioGroup1_ItemIndex\"=dword:ffffffff\r");
-    EXPECT_EQ(lines.at(5), QStringLiteral("\"Say \\\"hi\\\"\\\\\"=\"C:\\\\x \\\"y\\\" \u00e9\"\r").toUtf8());
+    EXPECT_EQ(lines.at(5),
+              QStringLiteral("\"Say \\\"hi\\\"\\\\\"=\"C:\\\\x \\\"y\\\" \u00e9\"\r").toUtf8());
     // Text that would break the line form goes as hex, wrapped like the registry editor does.
     EXPECT_TRUE(lines.at(6).startsWith("\"Lines\"=hex(1):6f,00,6e,00,65,00,0d,00,0a,00"));
     EXPECT_TRUE(lines.at(7).startsWith("\"Blob\"=hex:7f,7f,"));

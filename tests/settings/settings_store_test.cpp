@@ -123,7 +123,8 @@ TEST_F(SettingsStoreTest, StringsAreReadFromTextAndBinaryKindsOnly) {
 }
 
 TEST_F(SettingsStoreTest, ExistenceChecksFollowKeysAndValues) {
-    writeAll(file(), regFile({kMainKey, "\"ListBox1_Items\"=\"a\"", kListKey, "\"Count\"=hex(7):00,00"}));
+    writeAll(file(),
+             regFile({kMainKey, "\"ListBox1_Items\"=\"a\"", kListKey, "\"Count\"=hex(7):00,00"}));
     EXPECT_TRUE(store().ValueStored("MainForm\\listbox1_items"));
     EXPECT_TRUE(store().IsFolder("MainForm\\ListBox1_Items"));
     EXPECT_TRUE(store().IsFolder("MainForm"));
@@ -197,8 +198,9 @@ TEST_F(SettingsStoreTest, WriteFailuresCarryTheRegistryTextsWithTheFilePath) {
               "Unable to open key \"" + file() + "\\Software\\QEV\\MainForm\" for write");
     EXPECT_EQ(message([&] { store().WriteString("Other\\B", "x"); }),
               "Unable to create key '" + file() + "\\Software\\QEV\\Other'");
-    EXPECT_EQ(message([&] { store().DeleteValue("MainForm\\A"); }),
-              "Unable to open key \"" + file() + "\\Software\\QEV\\MainForm\" and access value \"A\"");
+    EXPECT_EQ(
+        message([&] { store().DeleteValue("MainForm\\A"); }),
+        "Unable to open key \"" + file() + "\\Software\\QEV\\MainForm\" and access value \"A\"");
     EXPECT_EQ(store().ReadInteger("MainForm\\A", 0), 1);  // nothing was changed
 }
 
@@ -208,8 +210,8 @@ TEST_F(SettingsStoreTest, AFileThatCannotBeOpenedGivesTheReadText) {
         store().ReadInteger("MainForm\\FormVersion", 0);
         FAIL() << "no error";
     } catch (const EStoreError& e) {
-        EXPECT_EQ(e.message(),
-                  "Unable to open key \"" + file() + "\\Software\\QEV\\MainForm\\FormVersion\" for read");
+        EXPECT_EQ(e.message(), "Unable to open key \"" + file() +
+                                   "\\Software\\QEV\\MainForm\\FormVersion\" for read");
     }
 }
 
@@ -243,7 +245,10 @@ TEST_F(SettingsStoreTest, MalformedLinesAreKeptInACopyBeforeTheFirstRewrite) {
     const QStringList aside = asideFiles();
     ASSERT_EQ(aside.size(), 1);
     EXPECT_EQ(readAll(dir_.filePath(aside.first())), original);
-    EXPECT_EQ(notices().size(), 1);
+    const QStringList told = notices();
+    ASSERT_EQ(told.size(), 1);
+    EXPECT_TRUE(told.first().contains("line 4")) << told.first().toStdString();
+    EXPECT_TRUE(told.first().contains(aside.first())) << told.first().toStdString();
 
     const RegParseResult now = parseRegFile(readAll(file()));
     EXPECT_TRUE(now.issues.isEmpty());
@@ -251,6 +256,28 @@ TEST_F(SettingsStoreTest, MalformedLinesAreKeptInACopyBeforeTheFirstRewrite) {
     EXPECT_EQ(now.document.value(key, "B")->toInteger(0), 2);
     EXPECT_EQ(now.document.value(key, "C")->toInteger(0), 4);
     EXPECT_EQ(now.document.value(key, "Multi")->type, RegMultiSz);  // other kinds pass through
+}
+
+TEST_F(SettingsStoreTest, ABatchReplacesTheFileOnceAndKeepsTheWritesBeforeAnError) {
+    store().WriteInteger("MainForm\\Kept", 1);
+    TSettingsStore other(std::make_unique<RegFileBackend>(file()));
+    EXPECT_THROW(store().batch([&] {
+        store().WriteInteger("MainForm\\A", 1);
+        store().WriteStringList("MainForm\\L", {"x", "y"});
+        EXPECT_EQ(store().ReadInteger("MainForm\\A", 0), 1);  // the batch reads its own writes
+        EXPECT_TRUE(store().ListStored("MainForm\\L"));
+        EXPECT_FALSE(other.ValueStored("MainForm\\A"));  // the file is not touched yet
+        // Another copy writes meanwhile; the batch is applied over its value, not instead.
+        other.WriteInteger("MainForm\\Other", 2);
+        throw EStoreError("stop");
+    }),
+                 EStoreError);
+    EXPECT_EQ(other.ReadInteger("MainForm\\A", 0), 1);
+    EXPECT_EQ(other.ReadInteger("MainForm\\Other", 0), 2);
+    EXPECT_EQ(other.ReadInteger("MainForm\\Kept", 0), 1);
+    QStringList list;
+    other.ReadStringList("MainForm\\L", list, true);
+    EXPECT_EQ(list, (QStringList{"x", "y"}));
 }
 
 TEST_F(SettingsStoreTest, ReadsSeeWhatAnotherCopyWroteMeanwhile) {

@@ -2,8 +2,8 @@
 //   settings_writer <file> list <lines>      saves a list of that many lines over and over
 //   settings_writer <file> values <prefix> <n>  writes n integers named <prefix>0.. once each
 
-#include "settings/reg_file_backend.h"
 #include "protocol/exception.h"
+#include "settings/reg_file_backend.h"
 #include "settings/settings_store.h"
 
 #include <QString>
@@ -27,8 +27,10 @@ int main(int argc, char** argv) {
             for (int round = 0;; ++round) {
                 QStringList list;
                 for (int i = 0; i < lines; ++i) {
-                    list.append(QStringLiteral("round %1 line %2 %3").arg(round).arg(i).arg(
-                        QString(60, u'x')));
+                    list.append(QStringLiteral("round %1 line %2 %3")
+                                    .arg(round)
+                                    .arg(i)
+                                    .arg(QString(60, u'x')));
                 }
                 store.WriteStringList(QStringLiteral("MainForm\\ListBox1_Items"), list);
             }
