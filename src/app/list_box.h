@@ -1,0 +1,39 @@
+#pragma once
+// A single-selection list of text lines with a fixed item height. Its lines are a property,
+// so the form storage can keep them.
+
+#include <QListWidget>
+#include <QStringList>
+
+namespace qev {
+
+class ListBox : public QListWidget {
+    Q_OBJECT
+    Q_PROPERTY(QStringList Items READ Items WRITE setItems)
+public:
+    explicit ListBox(QWidget* parent = nullptr);
+
+    QStringList Items() const;
+    // Replaces every line at once (one repaint); the selection is cleared.
+    void setItems(const QStringList& lines);
+
+    int ItemIndex() const { return currentRow(); }
+    void setItemIndex(int row) { setCurrentRow(row); }
+    // Replaces one line in place; the selection stays where it is.
+    void setLine(int row, const QString& line);
+
+    void setItemHeight(int pixels);
+    int itemHeight() const { return itemHeight_; }
+
+signals:
+    // A double click anywhere in the list, after the click has moved the selection.
+    void dblClick();
+
+protected:
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+
+private:
+    int itemHeight_ = 14;
+};
+
+}  // namespace qev

@@ -1,0 +1,44 @@
+#pragma once
+// "Select Port": asks for a port when none is configured. A new one is created, filled and
+// freed for every open that needs it.
+
+#include "serial/port_prompt.h"
+
+#include <QDialog>
+
+class QComboBox;
+class QPushButton;
+
+namespace qev {
+
+class TComSelectForm : public QDialog {
+    Q_OBJECT
+public:
+    explicit TComSelectForm(const QStringList& portNames, QWidget* parent = nullptr);
+
+    QComboBox* PortsComboBox() const { return portsComboBox_; }
+    QPushButton* OkBtn() const { return okBtn_; }
+    QPushButton* AbortBtn() const { return abortBtn_; }
+
+    // The selected item's text, empty when nothing is selected.
+    QString selectedText() const;
+
+    // The close button gives Cancel (2); Esc does nothing, as no button is the cancel button.
+    void reject() override;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    QComboBox* portsComboBox_;
+    QPushButton* okBtn_;
+    QPushButton* abortBtn_;
+};
+
+// The port layer's prompt, answered by a TComSelectForm over the active window.
+class DialogPortPrompt : public PortPrompt {
+public:
+    int exec(const QStringList& items, QString& selectedText) override;
+};
+
+}  // namespace qev

@@ -1,0 +1,82 @@
+// The radio group and list box as the form storage sees them: through their properties.
+
+#include "app/list_box.h"
+#include "app/radio_group.h"
+
+#include <QApplication>
+#include <QRadioButton>
+#include <QSignalSpy>
+
+#include <gtest/gtest.h>
+
+namespace qev {
+namespace {
+
+class Controls : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        static int argc = 1;
+        static char name[] = "controls_test";
+        static char* argv[] = {name, nullptr};
+        if (!QApplication::instance())
+            new QApplication(argc, argv);
+    }
+    static QStringList comItems() {
+        QStringList items;
+        for (int i = 1; i <= 8; ++i)
+            items << QStringLiteral("Com %1").arg(i);
+        return items;
+    }
+};
+
+TEST_F(Controls, RadioGroupIndexClampsAndCanBeEmpty) {
+    RadioGroup group(QStringLiteral("Com Port"), comItems(), 4);
+    EXPECT_EQ(group.ItemIndex(), -1);
+    ASSERT_TRUE(group.setProperty("ItemIndex", 3));
+    EXPECT_TRUE(group.button(3)->isChecked());
+    EXPECT_EQ(group.property("ItemIndex").toInt(), 3);
+    group.setProperty("ItemIndex", 12);
+    EXPECT_EQ(group.ItemIndex(), 7);
+    group.setProperty("ItemIndex", -7);
+    EXPECT_EQ(group.ItemIndex(), -1);
+    for (int i = 0; i < group.count(); ++i)
+        EXPECT_FALSE(group.button(i)->isChecked()) << i;
+    // After "none", a click still checks exactly one button.
+    group.button(5)->click();
+    EXPECT_EQ(group.ItemIndex(), 5);
+    group.button(2)->click();
+    EXPECT_EQ(group.ItemIndex(), 2);
+    EXPECT_FALSE(group.button(5)->isChecked());
+}
+
+TEST_F(Controls, RadioGroupRunsItemsDownEachColumn) {
+    RadioGroup group(QStringLiteral("Com Port"), comItems(), 4);
+    group.setGeometry(8, 8, 389, 73);
+    group.show();
+    // Two rows of four columns: "Com 2" under "Com 1", "Com 3" beside "Com 1".
+    EXPECT_EQ(group.button(0)->x(), group.button(1)->x());
+    EXPECT_LT(group.button(0)->y(), group.button(1)->y());
+    EXPECT_EQ(group.button(0)->y(), group.button(2)->y());
+    EXPECT_LT(group.button(0)->x(), group.button(2)->x());
+    EXPECT_LT(group.button(6)->x(), group.button(7)->x() + 1);
+    for (int i = 0; i < group.count(); ++i)
+        EXPECT_TRUE(group.rect().contains(group.button(i)->geometry())) << i;
+}
+
+TEST_F(Controls, ListBoxItemsReplaceTheWholeList) {
+    ListBox list;
+    const QStringList lines = {QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")};
+    ASSERT_TRUE(list.setProperty("Items", lines));
+    EXPECT_EQ(list.property("Items").toStringList(), lines);
+    list.setItemIndex(1);
+    list.setLine(1, QStringLiteral("B"));
+    EXPECT_EQ(list.ItemIndex(), 1);
+    EXPECT_EQ(list.Items(), (QStringList{"a", "B", "c"}));
+    list.setProperty("Items", QStringList{QStringLiteral("x")});
+    EXPECT_EQ(list.Items(), QStringList{QStringLiteral("x")});
+    EXPECT_EQ(list.ItemIndex(), -1);
+    EXPECT_EQ(list.sizeHintForRow(0), 14);
+}
+
+}  // namespace
+}  // namespace qev

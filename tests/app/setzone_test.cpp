@@ -1,0 +1,175 @@
+// The zone editor: what DoIt shows for a line, and the line it gives back for each way the
+// dialog is closed.
+
+#include "app/setzone.h"
+
+#include "modal_helpers.h"
+#include "protocol/exception.h"
+#include "widgets/mask_edit.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace qev {
+namespace {
+
+using test::onNextModal;
+
+const QString kZone04 = QStringLiteral("Zone 04  -03:30  1:US Standard (as of 2007),24 hr");
+const QString kDefault = QStringLiteral("Zone 07  +00:00  0:No DST,12 hr");
+
+class SetZone : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        static int argc = 1;
+        static char name[] = "setzone_test";
+        static char* argv[] = {name, nullptr};
+        if (!QApplication::instance())
+            new QApplication(argc, argv);
+    }
+
+    struct Shown {
+        bool shown = false;
+        QString heading, offset;
+        bool subtract = false, hour24 = false;
+        int rule = -2;
+    };
+
+    // Opens line in the editor, records what it shows, lets change() act, then closes with
+    // close(); returns DoIt's result.
+    QString edit(const QString& line, Shown* shown, std::function<void(TdlgSetZone*)> change,
+                 std::function<void(TdlgSetZone*)> close) {
+        onNextModal<TdlgSetZone>([=](TdlgSetZone* d) {
+            if (shown)
+                *shown = {true,
+                          d->Label1()->text(),
+                          d->MaskEdit1()->maskedText(),
+                          d->CheckBox1()->isChecked(),
+                          d->CheckBox2()->isChecked(),
+                          d->ComboBox1()->currentIndex()};
+            if (change)
+                change(d);
+            close(d);
+        });
+        return dialog_.DoIt(line);
+    }
+    static void ok(TdlgSetZone* d) { d->OKBtn()->click(); }
+    static void cancel(TdlgSetZone* d) { d->CancelBtn()->click(); }
+
+    TdlgSetZone dialog_;
+};
+
+TEST_F(SetZone, DesignMatchesTheLayout) {
+    EXPECT_EQ(dialog_.windowTitle(), QStringLiteral("Set Zone..."));
+    EXPECT_EQ(dialog_.size(), QSize(384, 179));
+    EXPECT_EQ(dialog_.OKBtn()->geometry(), QRect(300, 8, 75, 25));
+    EXPECT_EQ(dialog_.CancelBtn()->geometry(), QRect(300, 38, 75, 25));
+    EXPECT_EQ(dialog_.MaskEdit1()->geometry(), QRect(57, 29, 44, 21));
+    EXPECT_EQ(dialog_.CheckBox1()->geometry(), QRect(16, 56, 145, 17));
+    EXPECT_EQ(dialog_.ComboBox1()->geometry(), QRect(16, 79, 257, 21));
+    EXPECT_EQ(dialog_.CheckBox2()->geometry(), QRect(16, 106, 209, 17));
+    EXPECT_TRUE(dialog_.OKBtn()->isDefault());
+    EXPECT_FALSE(dialog_.ComboBox1()->isEditable());
+    EXPECT_EQ(dialog_.ComboBox1()->count(), 2);
+    EXPECT_EQ(dialog_.MaskEdit1()->maskedText(), QStringLiteral("  :  "));
+    // Tab order: OK, Cancel, offset, subtract, rule, 24-hour.
+    EXPECT_EQ(dialog_.OKBtn()->nextInFocusChain(), dialog_.CancelBtn());
+    EXPECT_EQ(dialog_.CancelBtn()->nextInFocusChain(), dialog_.MaskEdit1());
+    QWidget* w = dialog_.MaskEdit1()->nextInFocusChain();
+    while (w && w->focusPolicy() == Qt::NoFocus)
+        w = w->nextInFocusChain();
+    EXPECT_EQ(w, dialog_.CheckBox1());
+}
+
+TEST_F(SetZone, ShowsTheLineAndConfirmsItUnchanged) {
+    Shown shown;
+    EXPECT_EQ(edit(kZone04, &shown, {}, ok), kZone04);
+    ASSERT_TRUE(shown.shown);
+    EXPECT_EQ(shown.heading, QStringLiteral("Zone 04"));
+    EXPECT_EQ(shown.offset, QStringLiteral("03:30"));
+    EXPECT_TRUE(shown.subtract);
+    EXPECT_EQ(shown.rule, 1);
+    EXPECT_TRUE(shown.hour24);
+    EXPECT_EQ(edit(kDefault, nullptr, {}, ok), kDefault);
+}
+
+TEST_F(SetZone, CancelAndCloseGiveBackTheLineUnchanged) {
+    auto changeAll = [](TdlgSetZone* d) {
+        d->MaskEdit1()->setMaskedText(QStringLiteral("11:11"));
+        d->CheckBox1()->setChecked(!d->CheckBox1()->isChecked());
+        d->ComboBox1()->setCurrentIndex(0);
+        d->CheckBox2()->setChecked(!d->CheckBox2()->isChecked());
+    };
+    EXPECT_EQ(edit(kZone04, nullptr, changeAll, cancel), kZone04);
+    EXPECT_EQ(edit(kZone04, nullptr, changeAll, [](TdlgSetZone* d) { d->close(); }), kZone04);
+    EXPECT_EQ(edit(kZone04, nullptr, changeAll,
+                   [](TdlgSetZone* d) { QTest::keyClick(d, Qt::Key_Escape); }),
+              kZone04);
+    // Nothing of the cancelled edit carries over to the next one.
+    Shown shown;
+    edit(kDefault, &shown, {}, cancel);
+    EXPECT_EQ(shown.offset, QStringLiteral("00:00"));
+    EXPECT_FALSE(shown.subtract);
+    EXPECT_FALSE(shown.hour24);
+    EXPECT_EQ(shown.rule, 0);
+}
+
+TEST_F(SetZone, ConfirmedLineIsRewrittenWhole) {
+    // Odd gaps and an odd sign come back as two blanks and "+"; the name is the line's own.
+    EXPECT_EQ(edit(QStringLiteral("Zone 02xy*01:15ab0:No DST,12 hr"), nullptr, {}, ok),
+              QStringLiteral("Zone 02  +01:15  0:No DST,12 hr"));
+    Shown shown;
+    edit(QStringLiteral("Zone 02xy*01:15ab0:No DST,12 hr"), &shown, {}, ok);
+    EXPECT_FALSE(shown.subtract);
+}
+
+TEST_F(SetZone, ChangedControlsWriteTheNewLine) {
+    const QString line = edit(
+        kDefault, nullptr,
+        [](TdlgSetZone* d) {
+            d->MaskEdit1()->setMaskedText(QStringLiteral("05:45"));
+            d->CheckBox1()->setChecked(true);
+            d->ComboBox1()->setCurrentIndex(1);
+            d->CheckBox2()->setChecked(true);
+        },
+        ok);
+    EXPECT_EQ(line, QStringLiteral("Zone 07  -05:45  1:US Standard (as of 2007),24 hr"));
+    EXPECT_EQ(line.size(), 49);
+    EXPECT_EQ(kDefault.size(), 31);
+}
+
+TEST_F(SetZone, UnknownRuleOpensWithNoSelectionAndWritesMinusOne) {
+    Shown shown;
+    const QString line = edit(QStringLiteral("Zone 09  +01:00  5:Mystery,12 hr"), &shown, {}, ok);
+    EXPECT_EQ(shown.rule, -1);
+    EXPECT_EQ(line, QStringLiteral("Zone 09  +01:00  -1:,12 hr"));
+    edit(line, &shown, {}, ok);
+    EXPECT_EQ(shown.rule, -1);
+}
+
+TEST_F(SetZone, UnreadableRuleIndexRaisesWithoutShowing) {
+    bool shownAtAll = false;
+    onNextModal<TdlgSetZone>(
+        [&](TdlgSetZone* d) {
+            shownAtAll = true;
+            d->reject();
+        },
+        300);
+    try {
+        dialog_.DoIt(QStringLiteral("Zone 01  +00:00  No DST,12 hr"));
+        ADD_FAILURE() << "no error";
+    } catch (const EConvertError& e) {
+        EXPECT_EQ(e.message(), QStringLiteral("'''' is not a valid integer value"));
+    }
+    test::spin(350);
+    EXPECT_FALSE(shownAtAll);
+    EXPECT_FALSE(dialog_.isVisible());
+}
+
+}  // namespace
+}  // namespace qev

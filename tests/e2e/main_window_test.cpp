@@ -1,0 +1,306 @@
+// The real main window under the offscreen platform, its COM1 a pty: what reaches the line for
+// each action, and what the user is shown.
+
+#include "app/application.h"
+#include "app/error_display.h"
+#include "app/list_box.h"
+#include "app/mainform_u.h"
+#include "app/radio_group.h"
+#include "app/setzone.h"
+#include "line_recorder.h"
+#include "modal_helpers.h"
+#include "protocol/date_time_value.h"
+#include "protocol/zone_line.h"
+#include "serial/prompt/com_select_form.h"
+#include "widgets/mask_edit.h"
+
+#include "widgets/date_picker_edit.h"
+#include "widgets/drop_calendar.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace qev {
+namespace {
+
+using test::LineRecorder;
+using test::MessageBoxCatcher;
+using test::onNextModal;
+
+QByteArray defaultConfiguration() {
+    QByteArray m(1, char(0xEE));
+    for (int k = 0; k < 16; ++k)
+        m += QByteArray::fromHex("2B00000000");
+    return m + char(0xFA);
+}
+
+class MainWindow : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        static int argc = 1;
+        static char name[] = "qev";
+        static char* argv[] = {name, nullptr};
+        if (!QApplication::instance())
+            new Application(argc, argv);
+    }
+
+    void SetUp() override {
+        ASSERT_TRUE(config_.isValid());
+        qputenv("XDG_CONFIG_HOME", config_.path().toLocal8Bit());
+        ports_ = config_.filePath(QStringLiteral("QEV/ports"));
+        line_ = std::make_unique<LineRecorder>(ports_, 1);
+        form_ = std::make_unique<TMainForm>();
+        editor_ = std::make_unique<TdlgSetZone>();
+        form_->setZoneEditor(editor_.get());
+        form_->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(form_.get()));
+    }
+
+    void TearDown() override {
+        form_->close();
+        editor_.reset();
+        form_.reset();
+        line_.reset();
+    }
+
+    void click(QAbstractButton* b) { QTest::mouseClick(b, Qt::LeftButton); }
+
+    QTemporaryDir config_;
+    QString ports_;
+    std::unique_ptr<LineRecorder> line_;
+    std::unique_ptr<TMainForm> form_;
+    std::unique_ptr<TdlgSetZone> editor_;
+};
+
+TEST_F(MainWindow, StartsWithTheDesignAndDefaults) {
+    EXPECT_EQ(form_->windowTitle(), QStringLiteral("QEV 1.0"));
+    EXPECT_EQ(form_->size(), QSize(409, 573));
+    EXPECT_EQ(form_->RadioGroup1()->geometry(), QRect(8, 8, 389, 73));
+    EXPECT_EQ(form_->GroupBox1()->geometry(), QRect(8, 87, 389, 105));
+    EXPECT_EQ(form_->Date1()->geometry(), QRect(16, 24, 117, 21));
+    EXPECT_EQ(form_->Time1()->geometry(), QRect(148, 24, 61, 21));
+    EXPECT_EQ(form_->Label1()->pos(), QPoint(233, 28));
+    EXPECT_EQ(form_->Button1()->geometry(), QRect(16, 56, 75, 25));
+    EXPECT_EQ(form_->Button2()->geometry(), QRect(148, 56, 129, 25));
+    EXPECT_EQ(form_->GroupBox2()->geometry(), QRect(8, 192, 389, 317));
+    EXPECT_EQ(form_->ListBox1()->geometry(), QRect(3, 20, 383, 245));
+    EXPECT_EQ(form_->btnEdit()->geometry(), QRect(9, 271, 75, 25));
+    EXPECT_EQ(form_->Button3()->geometry(), QRect(141, 271, 144, 25));
+    EXPECT_EQ(form_->Button2()->text(), QStringLiteral("Sync w/PC and Send"));
+    EXPECT_EQ(form_->Button3()->text(), QStringLiteral("Send Configuration"));
+    EXPECT_TRUE(QFontInfo(form_->ListBox1()->font()).fixedPitch());
+
+    EXPECT_EQ(form_->RadioGroup1()->ItemIndex(), 0);
+    EXPECT_EQ(form_->ListBox1()->Items(), defaultZoneLines());
+    // The fields hold the start-up UTC date and time.
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    EXPECT_EQ(dateOfValue(form_->Date1()->Date()), now.date());
+    const QTime shown = QTime::fromString(form_->Time1()->maskedText(), QStringLiteral("hh:mm:ss"));
+    ASSERT_TRUE(shown.isValid()) << form_->Time1()->maskedText().toStdString();
+    EXPECT_LE(std::abs(shown.secsTo(now.time())), 5);
+}
+
+TEST_F(MainWindow, TabOrderFollowsTheLayout) {
+    const QList<QWidget*> order = {form_->Date1(),   form_->Time1(),    form_->Button1(),
+                                   form_->Button2(), form_->ListBox1(), form_->btnEdit(),
+                                   form_->Button3()};
+    form_->Date1()->setFocus();
+    for (qsizetype i = 1; i < order.size(); ++i) {
+        QWidget* w = order[i - 1]->nextInFocusChain();
+        while (w && (w->focusPolicy() & Qt::TabFocus) != Qt::TabFocus)
+            w = w->nextInFocusChain();
+        // The date field's drop-down button may sit between it and the time field.
+        EXPECT_TRUE(w == order[i] || w->parent() == order[i - 1]) << i;
+    }
+}
+
+TEST_F(MainWindow, SendConfigurationPutsTheExpectedBytesOnTheLine) {
+    MessageBoxCatcher boxes;
+    click(form_->Button3());
+    EXPECT_EQ(line_->take(82, 2000).toHex(' '), defaultConfiguration().toHex(' '));
+    EXPECT_TRUE(boxes.texts().isEmpty()) << boxes.texts().join('|').toStdString();
+}
+
+TEST_F(MainWindow, EditedZoneChangesExactlyItsRecord) {
+    form_->ListBox1()->setItemIndex(4);
+    onNextModal<TdlgSetZone>([](TdlgSetZone* d) {
+        // As a user would: type the offset, tick, pick the rule, confirm.
+        d->MaskEdit1()->setFocus();
+        QTest::keyClick(d->MaskEdit1(), Qt::Key_Home);
+        QTest::keyClicks(d->MaskEdit1(), QStringLiteral("0530"));
+        QTest::mouseClick(d->CheckBox1(), Qt::LeftButton);
+        d->ComboBox1()->setCurrentIndex(1);
+        QTest::mouseClick(d->CheckBox2(), Qt::LeftButton);
+        QTest::mouseClick(d->OKBtn(), Qt::LeftButton);
+    });
+    click(form_->btnEdit());
+    EXPECT_EQ(form_->ListBox1()->item(4)->text(),
+              QStringLiteral("Zone 04  -05:30  1:US Standard (as of 2007),24 hr"));
+    EXPECT_EQ(form_->ListBox1()->ItemIndex(), 4);
+
+    click(form_->Button3());
+    QByteArray expected = defaultConfiguration();
+    expected.replace(1 + 5 * 4, 5, QByteArray::fromHex("2D051E0101"));
+    EXPECT_EQ(line_->take(82, 2000).toHex(' '), expected.toHex(' '));
+}
+
+TEST_F(MainWindow, SyncSendsTheUtcClock) {
+    form_->Time1()->setMaskedText(QStringLiteral("99:99:99"));  // overwritten by the sync
+    click(form_->Button2());
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    const QByteArray m = line_->take(14, 2000);
+    ASSERT_EQ(m.size(), 14) << m.toHex(' ').toStdString();
+    EXPECT_EQ(m.front(), 0x02);
+    EXPECT_EQ(m.back(), 0x03);
+    auto digits = [&m](int at) { return m.mid(at, 2).toInt(); };
+    const QDateTime sentUtc(QDate(2000 + digits(11), digits(7), digits(9)),
+                            QTime(digits(1), digits(3), digits(5)), Qt::UTC);
+    ASSERT_TRUE(sentUtc.isValid()) << m.toHex(' ').toStdString();
+    EXPECT_LE(std::abs(sentUtc.secsTo(now)), 2) << m.toHex(' ').toStdString();
+    EXPECT_NE(form_->Time1()->maskedText(), QStringLiteral("99:99:99"));
+}
+
+TEST_F(MainWindow, SendAboveSendsTheFieldsAsTheyStand) {
+    form_->Date1()->setDate(valueOfDateTime(QDate(2026, 3, 7), QTime(0, 0)));
+    form_->Time1()->setMaskedText(QStringLiteral("12:34:56"));
+    click(form_->Button1());
+    EXPECT_EQ(line_->take(14, 2000).toHex(' '),
+              QByteArray("02 31 32 33 34 35 36 30 33 30 37 32 36 03"));
+}
+
+TEST_F(MainWindow, MalformedFifthLineShowsTheConversionErrorAndSendsNothing) {
+    QStringList lines = defaultZoneLines();
+    lines[4] = QStringLiteral("Zone 04  +0x:00  0:No DST,12 hr");
+    form_->ListBox1()->setItems(lines);
+    MessageBoxCatcher boxes;
+    click(form_->Button3());
+    test::spin(50);
+    ASSERT_EQ(boxes.boxes().size(), 1);
+    EXPECT_EQ(boxes.boxes()[0].text, QStringLiteral("''0x'' is not a valid integer value."));
+    EXPECT_EQ(boxes.boxes()[0].icon, QMessageBox::Critical);
+    EXPECT_EQ(boxes.boxes()[0].title, applicationTitle(QCoreApplication::applicationFilePath()));
+    EXPECT_TRUE(line_->take(1, 700).isEmpty());
+    EXPECT_EQ(form_->ListBox1()->Items(), lines);
+}
+
+TEST_F(MainWindow, ShortListShowsTheIndexErrorWithoutAddedPeriod) {
+    form_->ListBox1()->setItems(defaultZoneLines().mid(0, 15));
+    MessageBoxCatcher boxes;
+    click(form_->Button3());
+    test::spin(50);
+    EXPECT_EQ(boxes.texts(), QStringList{QStringLiteral("List index out of bounds (15)")});
+    EXPECT_TRUE(line_->take(1, 700).isEmpty());
+}
+
+TEST_F(MainWindow, EditWithoutSelectionDoesNothing) {
+    form_->ListBox1()->setItemIndex(-1);
+    bool opened = false;
+    onNextModal<QWidget>(
+        [&](QWidget* w) {
+            opened = true;
+            w->close();
+        },
+        400);
+    click(form_->btnEdit());
+    test::spin(450);
+    EXPECT_FALSE(opened);
+    EXPECT_EQ(form_->ListBox1()->Items(), defaultZoneLines());
+}
+
+TEST_F(MainWindow, EnterOnAnIncompleteOffsetConfirmsThenShowsTheFieldError) {
+    form_->ListBox1()->setItemIndex(3);
+    MessageBoxCatcher boxes;
+    onNextModal<TdlgSetZone>([](TdlgSetZone* d) {
+        d->MaskEdit1()->setFocus();
+        QTest::keyClick(d->MaskEdit1(), Qt::Key_Home);
+        QTest::keyClick(d->MaskEdit1(), Qt::Key_Delete);  // blanks the first hour digit
+        QTest::keyClick(d->MaskEdit1(), Qt::Key_Return);
+    });
+    click(form_->btnEdit());
+    test::spin(50);
+    EXPECT_EQ(form_->ListBox1()->item(3)->text(),
+              QStringLiteral("Zone 03  + 0:00  0:No DST,12 hr"));
+    EXPECT_EQ(
+        boxes.texts(),
+        QStringList{QStringLiteral("Invalid input value.  Use escape key to abandon changes.")});
+    EXPECT_FALSE(editor_->isVisible());
+}
+
+TEST_F(MainWindow, EditThenCancelKeepsTheLineAndTheSelection) {
+    form_->ListBox1()->setItemIndex(2);
+    onNextModal<TdlgSetZone>([](TdlgSetZone* d) {
+        d->CheckBox1()->setChecked(true);
+        d->ComboBox1()->setCurrentIndex(1);
+        QTest::mouseClick(d->CancelBtn(), Qt::LeftButton);
+    });
+    click(form_->btnEdit());
+    EXPECT_EQ(form_->ListBox1()->Items(), defaultZoneLines());
+    EXPECT_EQ(form_->ListBox1()->ItemIndex(), 2);
+}
+
+TEST_F(MainWindow, DoubleClickEditsTheClickedLine) {
+    bool opened = false;
+    QString heading;
+    onNextModal<TdlgSetZone>([&](TdlgSetZone* d) {
+        opened = true;
+        heading = d->Label1()->text();
+        d->reject();
+    });
+    ListBox* list = form_->ListBox1();
+    const QRect row = list->visualItemRect(list->item(6));
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, row.center());
+    EXPECT_TRUE(opened);
+    EXPECT_EQ(heading, QStringLiteral("Zone 06"));
+}
+
+TEST_F(MainWindow, MissingPortShowsItsError) {
+    // COM3 points at a device that is not there (an unplugged adapter).
+    ASSERT_TRUE(QFile::link(QStringLiteral("/nonexistent/ttyUSB9"), ports_ + "/COM3"));
+    form_->RadioGroup1()->setItemIndex(2);
+    MessageBoxCatcher boxes;
+    click(form_->Button3());
+    test::spin(50);
+    ASSERT_EQ(boxes.boxes().size(), 1);
+    EXPECT_EQ(boxes.boxes()[0].text, QStringLiteral("Specified comport doesn't exist."));
+    EXPECT_TRUE(line_->take(1, 300).isEmpty());
+}
+
+TEST_F(MainWindow, NoPortChosenAsksAndSendsToTheChoice) {
+    form_->RadioGroup1()->setItemIndex(-1);
+    QStringList offered;
+    onNextModal<TComSelectForm>([&](TComSelectForm* f) {
+        for (int i = 0; i < f->PortsComboBox()->count(); ++i)
+            offered << f->PortsComboBox()->itemText(i);
+        QTest::mouseClick(f->OkBtn(), Qt::LeftButton);
+    });
+    click(form_->Button3());
+    EXPECT_TRUE(offered.contains(QStringLiteral("COM1"))) << offered.join(',').toStdString();
+    EXPECT_EQ(offered.value(0), QStringLiteral("COM1"));
+    EXPECT_EQ(line_->take(82, 2000).toHex(' '), defaultConfiguration().toHex(' '));
+    EXPECT_EQ(form_->RadioGroup1()->ItemIndex(), -1);  // the choice is not written back
+}
+
+TEST_F(MainWindow, CancelledPromptSendsAndShowsNothing) {
+    form_->RadioGroup1()->setItemIndex(-1);
+    MessageBoxCatcher boxes;
+    onNextModal<TComSelectForm>(
+        [](TComSelectForm* f) { QTest::mouseClick(f->AbortBtn(), Qt::LeftButton); });
+    click(form_->Button3());
+    test::spin(50);
+    EXPECT_TRUE(boxes.texts().isEmpty()) << boxes.texts().join('|').toStdString();
+    EXPECT_TRUE(line_->take(1, 300).isEmpty());
+}
+
+}  // namespace
+}  // namespace qev

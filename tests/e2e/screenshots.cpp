@@ -1,0 +1,45 @@
+// qev_screenshots FOLDER: saves pictures of the main window and of the zone editor (holding
+// zone 04 of a sample list) as mainform.png and setzone.png, for the documentation.
+
+#include "app/application.h"
+#include "app/list_box.h"
+#include "app/mainform_u.h"
+#include "app/setzone.h"
+#include "modal_helpers.h"
+#include "protocol/zone_line.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+
+#include <cstdio>
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fputs("usage: qev_screenshots FOLDER\n", stderr);
+        return 2;
+    }
+    QTemporaryDir config;  // no stored settings of the person running it
+    qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
+    qev::Application app(argc, argv);
+    const QDir out(QString::fromLocal8Bit(argv[1]));
+
+    qev::TMainForm form;
+    qev::TdlgSetZone editor;
+    form.setZoneEditor(&editor);
+    QStringList lines = qev::defaultZoneLines();
+    lines[4] = QStringLiteral("Zone 04  -05:00  1:US Standard (as of 2007),12 hr");
+    lines[5] = QStringLiteral("Zone 05  +05:30  0:No DST,24 hr");
+    form.show();
+    form.ListBox1()->setItems(lines);
+    form.ListBox1()->setItemIndex(4);
+    qev::test::spin(100);
+    bool ok = form.grab().save(out.filePath(QStringLiteral("mainform.png")));
+
+    qev::test::onNextModal<qev::TdlgSetZone>([&](qev::TdlgSetZone* d) {
+        qev::test::spin(50);
+        ok = d->grab().save(out.filePath(QStringLiteral("setzone.png"))) && ok;
+        d->reject();
+    });
+    form.btnEditClick();
+    return ok ? 0 : 1;
+}

@@ -1,0 +1,74 @@
+// The simulator as a user runs it: a separate process on COM1, the real window sending to it,
+// and its report in plain words matching what went over the line.
+
+#include "app/application.h"
+#include "app/mainform_u.h"
+#include "app/setzone.h"
+
+#include <QDeadlineTimer>
+#include <QProcess>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace qev {
+namespace {
+
+class Simulator : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        static int argc = 1;
+        static char name[] = "qev";
+        static char* argv[] = {name, nullptr};
+        if (!QApplication::instance())
+            new Application(argc, argv);
+    }
+
+    // Reads the simulator's output until it holds text (or timeoutMs passes).
+    QString readUntil(const QString& text, int timeoutMs) {
+        const QDeadlineTimer deadline(timeoutMs);
+        while (!output_.contains(text) && !deadline.hasExpired()) {
+            sim_.waitForReadyRead(50);
+            output_ += QString::fromLocal8Bit(sim_.readAllStandardOutput());
+        }
+        return output_;
+    }
+
+    void TearDown() override {
+        sim_.terminate();
+        sim_.waitForFinished(3000);
+    }
+
+    QTemporaryDir config_;
+    QProcess sim_;
+    QString output_;
+};
+
+TEST_F(Simulator, ShowsWhatTheWindowSends) {
+    ASSERT_TRUE(config_.isValid());
+    qputenv("XDG_CONFIG_HOME", config_.path().toLocal8Bit());
+    sim_.start(QStringLiteral(QEV_CLOCK_SIM),
+               {QStringLiteral("--com"), QStringLiteral("1"), QStringLiteral("--ports"),
+                config_.filePath(QStringLiteral("QEV/ports"))});
+    ASSERT_TRUE(sim_.waitForStarted(3000));
+    ASSERT_TRUE(readUntil(QStringLiteral("listening as COM1"), 5000).contains("listening as COM1"))
+        << output_.toStdString() << sim_.readAllStandardError().toStdString();
+
+    TMainForm form;
+    TdlgSetZone editor;
+    form.setZoneEditor(&editor);
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    QTest::mouseClick(form.Button3(), Qt::LeftButton);
+    const QString out = readUntil(QStringLiteral("bytes (82)"), 5000);
+    EXPECT_TRUE(out.contains(QStringLiteral("Zone configuration:"))) << out.toStdString();
+    EXPECT_TRUE(out.contains(QStringLiteral("  zone 15: UTC +00:00, rule 0 (No DST), 12-hour")));
+    EXPECT_FALSE(out.contains(QStringLiteral("MALFORMED"))) << out.toStdString();
+    EXPECT_FALSE(out.contains(QStringLiteral("  ! "))) << out.toStdString();
+    form.close();
+}
+
+}  // namespace
+}  // namespace qev
