@@ -60,6 +60,10 @@ TDatePickerEdit::TDatePickerEdit(QWidget* parent)
     setDisplayFormat(QString());
 }
 
+TDropCalendar* TDatePickerEdit::popup() const {
+    return popup_;
+}
+
 TDatePickerEdit::~TDatePickerEdit() {
     destroying_ = true;
 }

@@ -69,7 +69,7 @@ public:
 
     void DropDown();
     bool isPopupVisible() const;
-    TDropCalendar* popup() const { return popup_; }
+    TDropCalendar* popup() const;
     QToolButton* dropButton() const { return button_; }
 
 protected:
