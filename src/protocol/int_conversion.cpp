@@ -5,10 +5,6 @@
 namespace qev {
 namespace {
 
-[[noreturn]] void fail(const QString& text) {
-    throw EConvertError(QStringLiteral("''%1'' is not a valid integer value").arg(text));
-}
-
 int hexDigit(QChar c) {
     const char16_t u = c.unicode();
     if (u >= '0' && u <= '9') {
@@ -23,9 +19,11 @@ int hexDigit(QChar c) {
     return -1;
 }
 
-}  // namespace
-
-qint32 StrToInt(const QString& text) {
+// Reads a signed integer of the given width; hexadecimal text may spell any bit pattern of
+// that width, so "$FFFFFFFF" reads as -1 in 32 bits.
+template <int Bits>
+std::optional<qint64> readInteger(QStringView text) {
+    static_assert(Bits == 32 || Bits == 64);
     const qsizetype n = text.size();
     qsizetype i = 0;
     while (i < n && text[i] == u' ') {
@@ -36,7 +34,6 @@ qint32 StrToInt(const QString& text) {
         negative = text[i] == u'-';
         ++i;
     }
-
     bool hex = false;
     if (i < n && (text[i] == u'$' || text[i] == u'x' || text[i] == u'X')) {
         hex = true;
@@ -46,41 +43,48 @@ qint32 StrToInt(const QString& text) {
         i += 2;
     }
     if (i == n) {
-        fail(text);  // empty, blanks or a sign only, or a prefix with no digits
+        return std::nullopt;  // empty, blanks or a sign only, or a prefix with no digits
     }
 
+    quint64 value = 0;
     if (hex) {
-        quint32 value = 0;
         int significant = 0;
         for (; i < n; ++i) {
             const int d = hexDigit(text[i]);
-            if (d < 0) {
-                fail(text);
+            if (d < 0 || ((significant > 0 || d != 0) && ++significant > Bits / 4)) {
+                return std::nullopt;
             }
-            if (significant > 0 || d != 0) {
-                if (++significant > 8) {
-                    fail(text);
-                }
-            }
-            value = (value << 4) | quint32(d);
+            value = (value << 4) | quint64(d);
         }
-        // Eight hex digits cover the full 32-bit pattern: $FFFFFFFF reads as -1.
-        return qint32(negative ? 0u - value : value);
+        if (negative) {
+            value = 0 - value;
+        }
+        return Bits == 32 ? qint64(qint32(quint32(value))) : qint64(value);
     }
 
-    const qint64 limit = negative ? qint64(1) << 31 : (qint64(1) << 31) - 1;
-    qint64 value = 0;
+    const quint64 limit = (quint64(1) << (Bits - 1)) - (negative ? 0 : 1);
     for (; i < n; ++i) {
         const char16_t u = text[i].unicode();
-        if (u < '0' || u > '9') {
-            fail(text);
+        if (u < '0' || u > '9' || value > (limit - (u - '0')) / 10) {
+            return std::nullopt;
         }
         value = value * 10 + (u - '0');
-        if (value > limit) {
-            fail(text);
-        }
     }
-    return qint32(negative ? -value : value);
+    return qint64(negative ? 0 - value : value);
+}
+
+}  // namespace
+
+qint32 StrToInt(const QString& text) {
+    const std::optional<qint64> value = readInteger<32>(text);
+    if (!value) {
+        throw EConvertError(QStringLiteral("''%1'' is not a valid integer value").arg(text));
+    }
+    return qint32(*value);
+}
+
+std::optional<qint64> TryStrToInt64(QStringView text) {
+    return readInteger<64>(text);
 }
 
 }  // namespace qev

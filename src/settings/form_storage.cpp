@@ -196,42 +196,32 @@ void TFormStorage::reportNotices() {
     }
 }
 
+void TFormStorage::runHook(void (TFormStorage::*sequence)()) {
+    try {
+        (this->*sequence)();
+    } catch (...) {
+        reportNotices();
+        report(std::current_exception());
+        return;
+    }
+    reportNotices();
+}
+
 void TFormStorage::onShow() {
     if (active_ && !restored_ && appStorage_ != nullptr) {
-        try {
-            RestoreFormPlacement();
-        } catch (...) {
-            reportNotices();
-            report(std::current_exception());
-            return;
-        }
-        reportNotices();
+        runHook(&TFormStorage::RestoreFormPlacement);
     }
 }
 
 void TFormStorage::onCloseQuery(bool& canClose) {
     if (canClose && active_ && appStorage_ != nullptr) {
-        try {
-            SaveFormPlacement();
-        } catch (...) {
-            reportNotices();
-            report(std::current_exception());
-            return;
-        }
-        reportNotices();
+        runHook(&TFormStorage::SaveFormPlacement);
     }
 }
 
 void TFormStorage::onDestroy() {
     if (active_ && !saved_ && appStorage_ != nullptr) {
-        try {
-            SaveFormPlacement();
-        } catch (...) {
-            reportNotices();
-            report(std::current_exception());
-            return;
-        }
-        reportNotices();
+        runHook(&TFormStorage::SaveFormPlacement);
     }
 }
 

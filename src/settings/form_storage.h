@@ -95,6 +95,8 @@ private:
     void resolvePath();
     bool split(const QString& entry, QString& component, QString& property) const;
     bool target(QObject* owner, const QString& entry, Target& out);
+    // Runs a save or restore for a hook: its notices and any error go to the reporter.
+    void runHook(void (TFormStorage::*sequence)());
     void report(std::exception_ptr error);
     void reportNotices();
 

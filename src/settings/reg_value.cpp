@@ -1,5 +1,7 @@
 #include "settings/reg_value.h"
 
+#include "protocol/int_conversion.h"
+
 #include <QtEndian>
 
 namespace qev {
@@ -30,60 +32,7 @@ QString utf16Text(const QByteArray& data) {
     return text;
 }
 
-int digitValue(QChar c) {
-    const char16_t u = c.unicode();
-    if (u >= '0' && u <= '9') {
-        return u - '0';
-    }
-    if (u >= 'a' && u <= 'f') {
-        return u - 'a' + 10;
-    }
-    if (u >= 'A' && u <= 'F') {
-        return u - 'A' + 10;
-    }
-    return -1;
-}
-
 }  // namespace
-
-bool parseInt64(QStringView text, qint64& out) {
-    qsizetype i = 0;
-    while (i < text.size() && text.at(i).isSpace()) {
-        ++i;
-    }
-    bool negative = false;
-    if (i < text.size() && (text.at(i) == u'-' || text.at(i) == u'+')) {
-        negative = text.at(i) == u'-';
-        ++i;
-    }
-    int base = 10;
-    if (i < text.size() && text.at(i) == u'$') {
-        base = 16;
-        ++i;
-    } else if (i + 1 < text.size() && text.at(i) == u'0' &&
-               (text.at(i + 1) == u'x' || text.at(i + 1) == u'X')) {
-        base = 16;
-        i += 2;
-    }
-    if (i >= text.size()) {
-        return false;
-    }
-    // Decimal text must fit a signed 64-bit number; hexadecimal text may spell any 64-bit
-    // pattern, so "$FFFFFFFFFFFFFFFF" is -1 as the registry's own tools read it.
-    const quint64 limit = base == 16 ? ~quint64(0)
-                          : negative ? quint64(1) << 63
-                                     : (quint64(1) << 63) - 1;
-    quint64 magnitude = 0;
-    for (; i < text.size(); ++i) {
-        const int d = digitValue(text.at(i));
-        if (d < 0 || d >= base || magnitude > (limit - quint64(d)) / quint64(base)) {
-            return false;
-        }
-        magnitude = magnitude * quint64(base) + quint64(d);
-    }
-    out = static_cast<qint64>(negative ? ~magnitude + 1 : magnitude);
-    return true;
-}
 
 qint32 RegValue::toInteger(qint32 defaultValue) const {
     switch (type) {
@@ -106,11 +55,12 @@ qint32 RegValue::toInteger(qint32 defaultValue) const {
             if (nul >= 0) {
                 text.truncate(nul);
             }
-            qint64 number = 0;
-            if (!parseInt64(text, number)) {
+            // Text reads as the zone fields do, in 64 bits; the low 32 bits are the value.
+            const std::optional<qint64> number = TryStrToInt64(text);
+            if (!number) {
                 return defaultValue;
             }
-            return static_cast<qint32>(static_cast<quint32>(static_cast<quint64>(number)));
+            return static_cast<qint32>(static_cast<quint32>(static_cast<quint64>(*number)));
         }
         default:
             return defaultValue;

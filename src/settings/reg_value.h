@@ -38,8 +38,4 @@ struct RegValue {
     friend bool operator==(const RegValue&, const RegValue&) = default;
 };
 
-// Whole-text 64-bit integer conversion: optional leading blanks and sign, then decimal digits or
-// a "$" / "0x" hexadecimal number. False on anything else or on overflow.
-bool parseInt64(QStringView text, qint64& out);
-
 }  // namespace qev

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 namespace qev {
 namespace {
 
@@ -51,6 +53,18 @@ TEST(IntConversion, HexadecimalLimitIsEightSignificantDigits) {
     EXPECT_EQ(StrToInt("$80000000"), qint32(-2147483647 - 1));
     EXPECT_EQ(StrToInt("$0000000012345678"), 0x12345678);  // leading zeros are not significant
     EXPECT_EQ(failureOf("$100000000"), "''$100000000'' is not a valid integer value");
+}
+
+TEST(IntConversion, SixtyFourBitsReadTheSameWay) {
+    EXPECT_EQ(TryStrToInt64(u" -9223372036854775808"), std::numeric_limits<qint64>::min());
+    EXPECT_EQ(TryStrToInt64(u"9223372036854775807"), std::numeric_limits<qint64>::max());
+    EXPECT_EQ(TryStrToInt64(u"9223372036854775808"), std::nullopt);
+    EXPECT_EQ(TryStrToInt64(u"4294967295"), 4294967295LL);
+    EXPECT_EQ(TryStrToInt64(u"$FFFFFFFFFFFFFFFF"), -1);
+    EXPECT_EQ(TryStrToInt64(u"x10000000000000000"), std::nullopt);
+    EXPECT_EQ(TryStrToInt64(u"0x1F"), 31);
+    EXPECT_EQ(TryStrToInt64(u"x"), std::nullopt);
+    EXPECT_EQ(TryStrToInt64(u"5 "), std::nullopt);
 }
 
 TEST(IntConversion, MalformedFieldsNameTheirText) {
