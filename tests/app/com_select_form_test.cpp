@@ -1,6 +1,7 @@
 // "Select Port": the answers each way of closing it gives to the port layer.
 
 #include "serial/prompt/com_select_form.h"
+#include "test_application.h"
 
 #include "modal_helpers.h"
 
@@ -17,13 +18,7 @@ using test::onNextModal;
 
 class ComSelect : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        static int argc = 1;
-        static char name[] = "com_select_test";
-        static char* argv[] = {name, nullptr};
-        if (!QApplication::instance())
-            new QApplication(argc, argv);
-    }
+    static void SetUpTestSuite() { qev::test::ensureApplication<QApplication>(); }
     int ask(const QStringList& items, QString& text, std::function<void(TComSelectForm*)> act) {
         onNextModal<TComSelectForm>(act);
         DialogPortPrompt prompt;

@@ -2,6 +2,7 @@
 
 #include "app/list_box.h"
 #include "app/radio_group.h"
+#include "test_application.h"
 
 #include <QApplication>
 #include <QRadioButton>
@@ -14,13 +15,7 @@ namespace {
 
 class Controls : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        static int argc = 1;
-        static char name[] = "controls_test";
-        static char* argv[] = {name, nullptr};
-        if (!QApplication::instance())
-            new QApplication(argc, argv);
-    }
+    static void SetUpTestSuite() { qev::test::ensureApplication<QApplication>(); }
     static QStringList comItems() {
         QStringList items;
         for (int i = 1; i <= 8; ++i)

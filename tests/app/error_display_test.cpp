@@ -2,6 +2,7 @@
 // worker-thread failures reaching the user-interface thread.
 
 #include "app/error_display.h"
+#include "test_application.h"
 
 #include "protocol/exception.h"
 
@@ -82,13 +83,7 @@ TEST(ErrorDisplayTitle, ProgramFileNameWithoutFolderOrExtension) {
 
 class ErrorBox : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        static int argc = 1;
-        static char name[] = "qev";
-        static char* argv[] = {name, nullptr};
-        if (!QApplication::instance())
-            new QApplication(argc, argv);
-    }
+    static void SetUpTestSuite() { qev::test::ensureApplication<QApplication>(); }
 
     // Runs show() and returns the box it opened (title, text, icon, buttons), closing it.
     struct Seen {

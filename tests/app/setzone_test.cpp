@@ -2,6 +2,7 @@
 // dialog is closed.
 
 #include "app/setzone.h"
+#include "test_application.h"
 
 #include "modal_helpers.h"
 #include "protocol/exception.h"
@@ -25,13 +26,7 @@ const QString kDefault = QStringLiteral("Zone 07  +00:00  0:No DST,12 hr");
 
 class SetZone : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        static int argc = 1;
-        static char name[] = "setzone_test";
-        static char* argv[] = {name, nullptr};
-        if (!QApplication::instance())
-            new QApplication(argc, argv);
-    }
+    static void SetUpTestSuite() { qev::test::ensureApplication<QApplication>(); }
 
     struct Shown {
         bool shown = false;

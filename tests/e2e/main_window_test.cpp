@@ -12,6 +12,7 @@
 #include "protocol/date_time_value.h"
 #include "protocol/zone_line.h"
 #include "serial/prompt/com_select_form.h"
+#include "test_application.h"
 #include "widgets/mask_edit.h"
 
 #include "widgets/date_picker_edit.h"
@@ -47,13 +48,7 @@ QByteArray defaultConfiguration() {
 
 class MainWindow : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        static int argc = 1;
-        static char name[] = "qev";
-        static char* argv[] = {name, nullptr};
-        if (!QApplication::instance())
-            new Application(argc, argv);
-    }
+    static void SetUpTestSuite() { qev::test::ensureApplication<Application>(); }
 
     void SetUp() override {
         ASSERT_TRUE(config_.isValid());

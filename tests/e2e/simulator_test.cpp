@@ -4,6 +4,7 @@
 #include "app/application.h"
 #include "app/mainform_u.h"
 #include "app/setzone.h"
+#include "test_application.h"
 
 #include <QDeadlineTimer>
 #include <QProcess>
@@ -18,13 +19,7 @@ namespace {
 
 class Simulator : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        static int argc = 1;
-        static char name[] = "qev";
-        static char* argv[] = {name, nullptr};
-        if (!QApplication::instance())
-            new Application(argc, argv);
-    }
+    static void SetUpTestSuite() { qev::test::ensureApplication<Application>(); }
 
     // Reads the simulator's output until it holds text (or timeoutMs passes).
     QString readUntil(const QString& text, int timeoutMs) {

@@ -8,6 +8,7 @@
 #include "app/setzone.h"
 #include "modal_helpers.h"
 #include "protocol/zone_line.h"
+#include "test_application.h"
 #include "widgets/mask_edit.h"
 
 #include <QCheckBox>
@@ -52,13 +53,7 @@ QStringList valuesOf(const QString& file, const QString& keyLine) {
 
 class StoredSettings : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        static int argc = 1;
-        static char name[] = "qev";
-        static char* argv[] = {name, nullptr};
-        if (!QApplication::instance())
-            new Application(argc, argv);
-    }
+    static void SetUpTestSuite() { qev::test::ensureApplication<Application>(); }
     void SetUp() override {
         ASSERT_TRUE(config_.isValid());
         qputenv("XDG_CONFIG_HOME", config_.path().toLocal8Bit());
