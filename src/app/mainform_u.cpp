@@ -11,13 +11,10 @@
 #include "serial/transmission.h"
 #include "settings/form_storage.h"
 #include "settings/settings_store.h"
+#include "widgets/date_picker_edit.h"
 #include "widgets/error_sink.h"
 #include "widgets/locale_formats.h"
 #include "widgets/mask_edit.h"
-
-// date_picker_edit.h converts a QPointer of the calendar inline, so it needs the full type.
-#include "widgets/date_picker_edit.h"
-#include "widgets/drop_calendar.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
