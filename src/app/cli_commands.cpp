@@ -130,6 +130,9 @@ int send(quint16 n, CommandContext& context, const std::function<QString(TComPor
 }
 
 int sync(const Command& command, CommandContext& context) {
+    const std::optional<quint16> n = commandPort(command, context);
+    if (!n)
+        return 1;
     const ClockSync state = context.clockSync ? context.clockSync() : ClockSync::Unknown;
     if (state == ClockSync::Unsynced) {
         if (command.requireSynced) {
@@ -143,9 +146,6 @@ int sync(const Command& command, CommandContext& context) {
             "qev: warning: this computer's clock is not synchronised; the device is set from it "
             "all the same (--require-synced refuses instead).\n");
     }
-    const std::optional<quint16> n = commandPort(command, context);
-    if (!n)
-        return 1;
     context.err.flush();
     return send(*n, context, [n](TComPort& port) {
         const SyncPlan plan = transmitOnSecond(port, *n - 1, kTimeSetMessageSize,
