@@ -1,0 +1,58 @@
+#!/usr/bin/env bash
+# Makes the Debian package from the build folder and checks it: lintian, the desktop entry,
+# the AppStream description and the systemd units. With --install (as root) it then installs
+# the package with apt-get, runs "qev --version", checks the installed units and manual page,
+# and removes the package again.
+#   scripts/package.sh [--install]
+# The build folder is ./build, or $QEV_BUILD_DIR when set; it is configured when it is not yet.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+packages=(lintian desktop-file-utils appstream systemd dpkg-dev file man-db)
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")
+done
+if ((${#missing[@]})); then
+    if [ "$(id -u)" = 0 ]; then
+        apt-get update -qq
+        DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+    else
+        echo "Packaging needs these Debian packages; install them, then run this script again:" >&2
+        echo "  sudo apt-get install -y --no-install-recommends ${missing[*]}" >&2
+        exit 1
+    fi
+fi
+
+build=${QEV_BUILD_DIR:-build}
+[ -f "$build/CPackConfig.cmake" ] || cmake -S . -B "$build" -G Ninja
+cmake --build "$build" -j"$(nproc)" --target qev qev_manpage qev_deb_doc
+version=$(sed -n 's/^set(CPACK_PACKAGE_VERSION "\(.*\)")$/\1/p' "$build/CPackConfig.cmake")
+deb="$build/qev_${version}_$(dpkg --print-architecture).deb"
+rm -f "$deb"
+(cd "$build" && cpack -G DEB)
+echo "== $deb"
+dpkg-deb --info "$deb"
+
+lintian --allow-root --fail-on error "$deb"
+
+unpacked=$(mktemp -d)
+runtime=$(mktemp -d)
+trap 'rm -rf "$unpacked" "$runtime"' EXIT
+dpkg-deb -x "$deb" "$unpacked"
+desktop-file-validate "$unpacked/usr/share/applications/qev.desktop"
+# The component id is the program's name, not a reverse domain name: a hint, not a fault.
+appstreamcli validate --no-net --override=cid-desktopapp-is-not-rdns=info \
+    "$unpacked/usr/share/metainfo/qev.metainfo.xml"
+grep -qx 'ExecStart=/usr/bin/qev sync' "$unpacked/usr/lib/systemd/user/qev-sync.service"
+
+if [ "${1:-}" = --install ]; then
+    apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "./$deb"
+    qev --version
+    man -w qev >/dev/null
+    XDG_RUNTIME_DIR=$runtime systemd-analyze verify --user \
+        /usr/lib/systemd/user/qev-sync.service /usr/lib/systemd/user/qev-sync.timer
+    DEBIAN_FRONTEND=noninteractive apt-get remove -y -qq --purge qev
+fi
+echo "== package checks passed: $deb"
