@@ -2,12 +2,16 @@
 // time-set message reached the master, against the instant it was planned for (the start of
 // the second it carries, less its 29.2 ms on the wire), and prints the absolute errors' median
 // and 99th percentile in milliseconds: sync_error_p50_ms, sync_error_p99_ms.
-//   bench_sync [runs] [--qev PATH]   (PATH: run that program's "sync" instead of in-process)
+//   bench_sync [runs] [--qev PATH | --window]
+// By default the sync command runs in-process; --qev runs that program's "sync" instead, and
+// --window presses the window's "Sync w/PC and Send" (offscreen when there is no display).
 
 #include "pty_pair.h"
 
+#include "app/application.h"
 #include "app/cli_commands.h"
 #include "app/command_line.h"
+#include "app/mainform_u.h"
 #include "protocol/messages.h"
 #include "serial/sync_timing.h"
 #include "serial/timed_send.h"
@@ -15,6 +19,7 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QProcess>
+#include <QPushButton>
 #include <QTextStream>
 
 #include <poll.h>
@@ -25,6 +30,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -108,28 +114,46 @@ double percentile(std::vector<double> v, double p) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
     int runs = 50;
     QString qev;
-    const QStringList args = QCoreApplication::arguments();
-    for (int i = 1; i < args.size(); ++i) {
-        if (args[i] == QStringLiteral("--qev") && i + 1 < args.size())
-            qev = args[++i];
+    bool window = false;
+    for (int i = 1; i < argc; ++i) {
+        const QString arg = QString::fromLocal8Bit(argv[i]);
+        if (arg == QStringLiteral("--qev") && i + 1 < argc)
+            qev = QString::fromLocal8Bit(argv[++i]);
+        else if (arg == QStringLiteral("--window"))
+            window = true;
         else
-            runs = std::max(1, args[i].toInt());
+            runs = std::max(1, arg.toInt());
     }
+    if (window && qEnvironmentVariableIsEmpty("DISPLAY") &&
+        qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    std::unique_ptr<QCoreApplication> app;
+    if (window)
+        app = std::make_unique<qev::Application>(argc, argv);
+    else
+        app = std::make_unique<QCoreApplication>(argc, argv);
 
     qev::test::PortLinks links;
     qev::test::PtyPair pty;
     links.link(1, pty.slavePath());
     Receiver receiver(pty.master());
     const qint64 wireNs = qev::wireTimeNs(qev::kTimeSetMessageSize, 4800);
+    // The window starts on "Com 1", which is the pty here: the settings folder is a new one.
+    std::unique_ptr<qev::TMainForm> form;
+    if (window) {
+        form = std::make_unique<qev::TMainForm>();
+        form->show();
+    }
 
     std::vector<double> errors;
     for (int i = 0; i < runs; ++i) {
         receiver.clear();
         int status = 0;
-        if (qev.isEmpty()) {
+        if (form) {
+            form->Button2()->click();
+        } else if (qev.isEmpty()) {
             QString out, err;
             QTextStream o(&out), e(&err);
             qev::CommandContext context{o, e, [] { return qev::ClockSync::Unknown; }, QString()};
