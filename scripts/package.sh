@@ -2,8 +2,10 @@
 # Makes the Debian package from the build folder and checks it: lintian, the desktop entry,
 # the AppStream description and the systemd units. With --install (as root) it then installs
 # the package with apt-get, runs "qev --version", checks the installed units and manual page,
-# and removes the package again.
-#   scripts/package.sh [--install]
+# and removes the package again. With --fresh (as root) it installs the package on a fresh
+# minimal Debian 12 made with debootstrap in a scratch folder instead, where nothing but its
+# declared dependencies can help it run, and runs "qev --version" there (a few minutes).
+#   scripts/package.sh [--install | --fresh]
 # The build folder is ./build, or $QEV_BUILD_DIR when set; it is configured when it is not yet.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -54,5 +56,18 @@ if [ "${1:-}" = --install ]; then
     XDG_RUNTIME_DIR=$runtime systemd-analyze verify --user \
         /usr/lib/systemd/user/qev-sync.service /usr/lib/systemd/user/qev-sync.timer
     DEBIAN_FRONTEND=noninteractive apt-get remove -y -qq --purge qev
+fi
+if [ "${1:-}" = --fresh ]; then
+    command -v debootstrap >/dev/null ||
+        DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends debootstrap
+    fresh=$(mktemp -d)
+    trap 'umount "$fresh/proc" 2>/dev/null || true; rm -rf "$unpacked" "$runtime" "$fresh"' EXIT
+    debootstrap --variant=minbase bookworm "$fresh" >/dev/null
+    cp /etc/resolv.conf "$fresh/etc/resolv.conf"
+    cp "$deb" "$fresh/root/"
+    mount -t proc proc "$fresh/proc"
+    chroot "$fresh" sh -ec "cd /root && apt-get update -qq &&
+        DEBIAN_FRONTEND=noninteractive apt-get install -y -qq ./$(basename "$deb") >/dev/null &&
+        qev --version && test -f /usr/share/man/man1/qev.1.gz"
 fi
 echo "== package checks passed: $deb"
