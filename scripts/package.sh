@@ -5,10 +5,19 @@
 # and removes the package again. With --fresh (as root) it installs the package on a fresh
 # minimal Debian 12 made with debootstrap in a scratch folder instead, where nothing but its
 # declared dependencies can help it run, and runs "qev --version" there (a few minutes).
-#   scripts/package.sh [--install | --fresh]
+#   scripts/package.sh [--install] [--fresh]
 # The build folder is ./build, or $QEV_BUILD_DIR when set; it is configured when it is not yet.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+
+install=false fresh=false
+for arg in "$@"; do
+    case $arg in
+        --install) install=true ;;
+        --fresh) fresh=true ;;
+        *) echo "usage: scripts/package.sh [--install] [--fresh]" >&2; exit 2 ;;
+    esac
+done
 
 packages=(lintian desktop-file-utils appstream systemd dpkg-dev file man-db)
 missing=()
@@ -48,7 +57,7 @@ appstreamcli validate --no-net --override=cid-desktopapp-is-not-rdns=info \
     "$unpacked/usr/share/metainfo/qev.metainfo.xml"
 grep -qx 'ExecStart=/usr/bin/qev sync' "$unpacked/usr/lib/systemd/user/qev-sync.service"
 
-if [ "${1:-}" = --install ]; then
+if $install; then
     apt-get update -qq
     DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "./$deb"
     qev --version
@@ -57,16 +66,18 @@ if [ "${1:-}" = --install ]; then
         /usr/lib/systemd/user/qev-sync.service /usr/lib/systemd/user/qev-sync.timer
     DEBIAN_FRONTEND=noninteractive apt-get remove -y -qq --purge qev
 fi
-if [ "${1:-}" = --fresh ]; then
+if $fresh; then
     command -v debootstrap >/dev/null ||
         DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends debootstrap
-    fresh=$(mktemp -d)
-    trap 'umount "$fresh/proc" 2>/dev/null || true; rm -rf "$unpacked" "$runtime" "$fresh"' EXIT
-    debootstrap --variant=minbase bookworm "$fresh" >/dev/null
-    cp /etc/resolv.conf "$fresh/etc/resolv.conf"
-    cp "$deb" "$fresh/root/"
-    mount -t proc proc "$fresh/proc"
-    chroot "$fresh" sh -ec "cd /root && apt-get update -qq &&
+    root=$(mktemp -d)
+    # Never removed while its /proc is still mounted.
+    trap 'umount "$root/proc" 2>/dev/null; rm -rf "$unpacked" "$runtime"
+          mountpoint -q "$root/proc" || rm -rf "$root"' EXIT
+    debootstrap --variant=minbase bookworm "$root" >/dev/null
+    cp /etc/resolv.conf "$root/etc/resolv.conf"
+    cp "$deb" "$root/root/"
+    mount -t proc proc "$root/proc"
+    chroot "$root" sh -ec "cd /root && apt-get update -qq &&
         DEBIAN_FRONTEND=noninteractive apt-get install -y -qq ./$(basename "$deb") >/dev/null &&
         qev --version && test -f /usr/share/man/man1/qev.1.gz"
 fi
