@@ -14,6 +14,8 @@
 
 #include <sys/stat.h>
 
+#include <cmath>
+
 namespace qev {
 
 namespace {
@@ -102,7 +104,8 @@ void RegFileBackend::refuse(const SettingsFile& file) {
                                   "settings and will not save over it; move it out of the way to "
                                   "keep your settings")
                        .arg(native(filePath_))
-                       .arg(double(file.size) / (1024 * 1024), 0, 'f', 1)
+                       // Rounded up, so that a size just over the limit does not read as it.
+                       .arg(std::ceil(double(file.size) * 10 / (1024 * 1024)) / 10, 0, 'f', 1)
                        .arg(kMaxSettingsFileBytes / (1024 * 1024)));
         return;
     }
@@ -170,6 +173,7 @@ const RegDocument& RegFileBackend::load(const QString& key, const QString& name)
         if (!lock.tryLock(lockTimeoutMs_)) {
             return empty_;
         }
+        identified = identify(filePath_, identity);
         file = readSettingsFile(filePath_, kMaxSettingsFileBytes);
         if (file.status != SettingsFile::Regular) {
             return empty_;  // changed meanwhile: the next call sees what it is now
@@ -179,7 +183,6 @@ const RegDocument& RegFileBackend::load(const QString& key, const QString& name)
             setAside(parsed.problem);
             return empty_;
         }
-        identified = identify(filePath_, identity);
     }
     // The identity taken before reading: a change during the read shows at the next call.
     cached_ = std::move(parsed.document);
@@ -208,8 +211,8 @@ RegFileBackend::Outcome RegFileBackend::tryModify(const std::function<void(RegDo
         case SettingsFile::Missing:
             break;
         case SettingsFile::Failed:
-            return Outcome::Failed;  // an unreadable file must not be replaced by one without its
-                                     // values
+            // An unreadable file must not be replaced by one without its values.
+            return Outcome::Failed;
         case SettingsFile::NotRegular:
         case SettingsFile::TooLarge:
             refuse(in);
