@@ -1,5 +1,6 @@
 #include "serial/serial_errors.h"
 
+#include "protocol/file_kind.h"
 #include "serial/serial_device.h"
 
 #include <QFileInfo>
@@ -27,6 +28,12 @@ EPortAccessDenied::EPortAccessDenied(const QString& devicePath)
                                "user to the dialout group and log in again")
                     .arg(devicePath),
                 serial_error::kAccessDenied) {}
+
+ENotSerialDevice::ENotSerialDevice(const QString& devicePath, const QString& kind)
+    : EOpenComm(QStringLiteral("\"%1\" is not a serial device (it is %2). Make it a link to the "
+                               "port's device, for example /dev/ttyUSB0")
+                    .arg(devicePath, kind),
+                serial_error::kNotSerialDevice) {}
 
 EOutputBufferTooSmall::EOutputBufferTooSmall()
     : ESerialIO(QStringLiteral("Output buffer too small for block"),
@@ -122,6 +129,8 @@ void raiseSerialError(int code, const QString& devicePath) {
             const QString target = QFileInfo(devicePath).canonicalFilePath();
             throw EPortAccessDenied(target.isEmpty() ? devicePath : target);
         }
+        case kNotSerialDevice:
+            throw ENotSerialDevice(devicePath, fileKindText(devicePath));
         case kOutputBufferTooSmall:
             throw EOutputBufferTooSmall();
         case -8:

@@ -51,6 +51,13 @@ public:
     explicit EPortAccessDenied(const QString& devicePath);
 };
 
+// The port's name leads to something that is not a serial device (a file, a pipe, a folder).
+class ENotSerialDevice : public EOpenComm {
+public:
+    // kind: what it is instead, as fileKindText gives it.
+    ENotSerialDevice(const QString& devicePath, const QString& kind);
+};
+
 // Failures while the port is open.
 class ESerialIO : public ESerialException {
 public:
@@ -84,6 +91,7 @@ constexpr int kCommNotOpen = -2007;
 constexpr int kAlreadyOpen = -2008;
 constexpr int kNoPortSelected = -2011;
 constexpr int kAccessDenied = -2013;
+constexpr int kNotSerialDevice = -2015;
 constexpr int kOutputBufferTooSmall = -3006;
 constexpr int kDeviceWriteError = -160;
 constexpr int kDeviceReadError = -161;

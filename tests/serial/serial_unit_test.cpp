@@ -1,5 +1,6 @@
 // The layer's error texts, the port-number helpers, device naming and the busy wait.
 
+#include "hostile_files.h"
 #include "pty_pair.h"
 
 #include "serial/com_port.h"
@@ -45,6 +46,44 @@ TEST(SerialErrorTest, CodesBecomeTheirClassesAndTexts) {
     const ESerialException other = raised<ESerialException>(-(syserr::kErrnoBase + EINVAL));
     EXPECT_EQ(other.ErrorCode(), 0);
     EXPECT_FALSE(other.message().isEmpty());
+}
+
+TEST(SerialDeviceTest, OnlyATerminalDeviceIsTakenAndNothingElseIsWaitedOn) {
+    QTemporaryDir dir;
+    test::WatchedFifo pipe(dir.filePath(QStringLiteral("pipe")));
+    ASSERT_TRUE(pipe.created());
+    QDir().mkpath(dir.filePath(QStringLiteral("folder")));
+    QFile file(dir.filePath(QStringLiteral("file")));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("kept");
+    file.close();
+    const QStringList before = test::folderRecord(dir.path());
+    const test::Watchdog watchdog(5000, "opening what is not a serial device");
+    for (const QString& path :
+         {dir.filePath(QStringLiteral("pipe")), dir.filePath(QStringLiteral("folder")),
+          dir.filePath(QStringLiteral("file")), QStringLiteral("/dev/null")}) {
+        const auto device = createSerialDevice();
+        EXPECT_EQ(device->open(path), syserr::kNotSerialDevice) << path.toStdString();
+        EXPECT_FALSE(device->isOpen());
+        // Presence asks only what kind of file it is: a device that is no terminal is listed,
+        // and refused when chosen.
+        EXPECT_EQ(device->present(path), path.startsWith(QStringLiteral("/dev/")));
+    }
+    EXPECT_FALSE(pipe.opened());
+    EXPECT_EQ(test::folderRecord(dir.path()), before);
+
+    const ENotSerialDevice refused =
+        raised<ENotSerialDevice>(serial_error::kNotSerialDevice, dir.filePath("folder"));
+    EXPECT_EQ(refused.message(), "\"" + dir.filePath("folder") +
+                                     "\" is not a serial device (it is a folder). Make it a link "
+                                     "to the port's device, for example /dev/ttyUSB0");
+    EXPECT_NE(dynamic_cast<const EOpenComm*>(&refused), nullptr);
+
+    // A terminal still opens.
+    test::PtyPair pty;
+    const auto device = createSerialDevice();
+    EXPECT_EQ(device->open(pty.slavePath()), 0);
+    EXPECT_TRUE(device->isOpen());
 }
 
 TEST(SerialErrorTest, OpenFailuresShareTheirBases) {
