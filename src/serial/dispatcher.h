@@ -5,6 +5,7 @@
 
 #include "serial/event.h"
 #include "serial/serial_device.h"
+#include "serial/serial_errors.h"
 
 #include <QByteArray>
 #include <QString>
@@ -24,12 +25,12 @@ class TStatusThread;
 class TDispThread;
 class TDispatcherThread;
 
+// The pause a line change makes for the line itself: 18 characters of the given settings at
+// lastBaud, in whole milliseconds rounded up (doubled when under 1 ms).
+int lineChangePauseMs(quint32 lastBaud, const LineSettings& settings);
+
 class TBaseDispatcher {
 public:
-    // Called on the failing worker thread with the exception's class name and message.
-    using ThreadErrorHandler =
-        std::function<void(const QString& className, const QString& message)>;
-
     explicit TBaseDispatcher(std::unique_ptr<SerialDevice> device);
     virtual ~TBaseDispatcher();
     TBaseDispatcher(const TBaseDispatcher&) = delete;
@@ -65,13 +66,15 @@ public:
     bool KillThreads() const { return killThreads_.load(); }
     // The resolved device path of the last OpenCom, for messages.
     const QString& devicePath() const { return devicePath_; }
-    // Bytes received and collected (nobody reads them); line error bits seen.
+    // Bytes received and collected (nobody reads them).
     quint64 receivedBytes() const { return received_.load(); }
-    quint32 lineErrors();
 
 protected:
     SerialDevice& device() { return *device_; }
     const SerialDevice& device() const { return *device_; }
+    // A thread's first act, on that thread: counts it and releases the opener, which waits
+    // for it before creating the next one.
+    virtual void threadStarted(const TDispatcherThread& thread);
 
 private:
     friend class TDispatcherThread;
@@ -89,7 +92,6 @@ private:
     void stopThreads();
     void freeBuffers();
     void requestKill();
-    void threadStarted();
     void threadEnded(TDispatcherThread& thread, int result);
     void queueReceived(const char* data, qint64 length);
     void dispatchReceived();
@@ -112,11 +114,11 @@ private:
     quint16 inSize_ = 4096;
     quint16 outSize_ = 4096;
 
-    // The output ring and the last status, under OutputSection.
+    // The output ring and the last status, under OutputSection. The writer takes the whole
+    // ring at once, so the oldest byte is always at index 0: OBufHead is both where the next
+    // byte goes and the count of bytes queued, and the ring is full at OBuffer.size().
     std::vector<char> OBuffer;
     quint32 OBufHead = 0;
-    quint32 OBufTail = 0;
-    bool OBufFull = false;
     quint32 lineErrors_ = 0;
     quint32 modemStatus_ = 0;
 
@@ -126,7 +128,6 @@ private:
     std::vector<char> dispBuffer_;  // under DispSection
     quint32 dispUsed_ = 0;
     std::atomic<quint64> received_{0};
-    std::atomic<quint64> statusRecords_{0};
 
     Event GeneralEvent{Event::Auto};   // a thread started; the writer acknowledged a flush
     Event OutputEvent{Event::Auto};    // bytes wait in the ring
@@ -154,6 +155,13 @@ class TSerialDispatcher : public TBaseDispatcher {
 public:
     TSerialDispatcher();
     ~TSerialDispatcher() override;
+
+    // Makes the device of every worker created from now on (an empty one: this platform's
+    // layer); returns the one it replaces. Workers are created on the user-interface thread
+    // only, which is the only thread that may call this. It lets tests put a recording device
+    // behind the port component.
+    using DeviceFactory = std::function<std::unique_ptr<SerialDevice>()>;
+    static DeviceFactory setDeviceFactory(DeviceFactory factory);
 
     // Whether the named port is there ("\\.\COM3", "COM3" or a path), without opening it.
     bool CheckPort(const QString& name) const;
