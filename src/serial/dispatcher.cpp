@@ -1,7 +1,6 @@
 #include "serial/dispatcher.h"
 
 #include "serial/device_naming.h"
-#include "serial/dispatcher_threads.h"
 #include "serial/serial_errors.h"
 #include "serial/serial_types.h"
 

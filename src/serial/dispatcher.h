@@ -1,7 +1,8 @@
 #pragma once
 // The worker behind an open port: the device handle, its line settings and control lines,
 // the output ring, the received-data queues and four threads (reader, dispatcher, writer,
-// status). Operations that can fail return 0 or a negative code.
+// status). Operations that can fail return 0 or a negative code. The threads are the worker's
+// own (dispatcher_threads.cpp holds their loops), so they are declared here with it.
 
 #include "serial/event.h"
 #include "serial/serial_device.h"
@@ -15,6 +16,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 namespace qev {
@@ -165,6 +167,75 @@ public:
 
     // Whether the named port is there ("\\.\COM3", "COM3" or a path), without opening it.
     bool CheckPort(const QString& name) const;
+};
+
+// The worker's four threads. Each announces itself on start, runs until the worker's
+// KillThreads, and reports a negative result through the worker when it ends.
+class TDispatcherThread {
+public:
+    explicit TDispatcherThread(TBaseDispatcher& owner) : owner_(owner) {}
+    virtual ~TDispatcherThread();  // joins
+    TDispatcherThread(const TDispatcherThread&) = delete;
+    TDispatcherThread& operator=(const TDispatcherThread&) = delete;
+
+    void start();
+    void join();
+    virtual const char* name() const = 0;
+
+protected:
+    // The thread's work; returns 0 or a negative code.
+    virtual int Execute() = 0;
+    TBaseDispatcher& owner_;
+
+private:
+    void run();
+    std::thread thread_;
+};
+
+// The threads that talk to the device.
+class TSerialThread : public TDispatcherThread {
+public:
+    using TDispatcherThread::TDispatcherThread;
+};
+
+class TReadThread final : public TSerialThread {
+public:
+    using TSerialThread::TSerialThread;
+    const char* name() const override { return "TReadThread"; }
+
+protected:
+    int Execute() override;
+};
+
+class TWriteThread final : public TSerialThread {
+public:
+    using TSerialThread::TSerialThread;
+    const char* name() const override { return "TWriteThread"; }
+
+protected:
+    int Execute() override;
+
+private:
+    enum class Outcome { Done, Flushed, Stop, Failed };
+    Outcome writeBlock(const QByteArray& block);
+};
+
+class TStatusThread final : public TSerialThread {
+public:
+    using TSerialThread::TSerialThread;
+    const char* name() const override { return "TStatusThread"; }
+
+protected:
+    int Execute() override;
+};
+
+class TDispThread final : public TDispatcherThread {
+public:
+    using TDispatcherThread::TDispatcherThread;
+    const char* name() const override { return "TDispThread"; }
+
+protected:
+    int Execute() override;
 };
 
 }  // namespace qev

@@ -1,7 +1,6 @@
-#include "serial/dispatcher_threads.h"
+// The loops of the worker's four threads.
 
 #include "serial/dispatcher.h"
-#include "serial/serial_errors.h"
 
 namespace qev {
 

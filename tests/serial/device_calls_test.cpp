@@ -6,7 +6,6 @@
 #include "serial/com_port.h"
 #include "serial/device_naming.h"
 #include "serial/dispatcher.h"
-#include "serial/dispatcher_threads.h"
 #include "serial/serial_errors.h"
 #include "serial/transmission.h"
 
