@@ -3,14 +3,40 @@
 #include "protocol/file_kind.h"
 #include "serial/serial_device.h"
 
+#include <QDir>
 #include <QFileInfo>
 
+#include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <typeinfo>
+
+#if defined(__GNUG__)
+#include <cxxabi.h>
+#endif
 
 namespace qev {
 
 ENoPortSelected::ENoPortSelected()
     : EOpenComm(QStringLiteral("The ComNumber property of the TComPort has not been set"),
+                serial_error::kNoPortSelected) {}
+
+namespace {
+
+// The folder as a user would type it: the home folder as "~".
+QString shownFolder(const QString& folder) {
+    const QString home = QDir::homePath();
+    if (folder.startsWith(home + QLatin1Char('/')))
+        return QLatin1Char('~') + folder.mid(home.size());
+    return QDir::toNativeSeparators(folder);
+}
+
+}  // namespace
+
+ENoPortFound::ENoPortFound(const QString& portsFolder)
+    : EOpenComm(QStringLiteral("No serial port was found. Connect the clock's adapter, or link a "
+                               "device as %1/COMn")
+                    .arg(shownFolder(portsFolder)),
                 serial_error::kNoPortSelected) {}
 
 EBadId::EBadId()
@@ -111,6 +137,20 @@ QString inOutErrorText(int code) {
         default:
             return QString();
     }
+}
+
+QString exceptionClassName(const std::exception& e) {
+    QString name = QString::fromLatin1(typeid(e).name());
+#if defined(__GNUG__)
+    int status = 0;
+    const std::unique_ptr<char, void (*)(void*)> demangled(
+        abi::__cxa_demangle(typeid(e).name(), nullptr, nullptr, &status), std::free);
+    if (status == 0 && demangled)
+        name = QString::fromLatin1(demangled.get());
+#endif
+    // MSVC spells it "class qev::EInOutError"; the report wants the bare class name.
+    name = name.section(QLatin1Char(' '), -1);
+    return name.section(QStringLiteral("::"), -1);
 }
 
 void raiseSerialError(int code, const QString& devicePath) {
