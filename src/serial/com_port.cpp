@@ -1,9 +1,8 @@
 #include "serial/com_port.h"
 
+#include "protocol/int_conversion.h"
 #include "serial/device_naming.h"
 #include "serial/dispatcher.h"
-#include "serial/serial_errors.h"
-#include "serial/transmission.h"
 
 namespace qev {
 
@@ -152,6 +151,10 @@ void TCustomComPort::EnsurePortNumber() {
     QString text;
     if (prompt_->exec(presentPortNames(), text) != PortPrompt::Ok)
         throw EPortPromptCancelled();
+    // Nothing selected means the list was empty: tell the user where a port comes from rather
+    // than that an empty text is no number.
+    if (text.isEmpty())
+        throw ENoPortFound(portLinkFolder());
     // Closed here, so this only stores the number.
     setComNumber(SelectedComNum(text));
 }
@@ -226,15 +229,24 @@ quint16 TCustomComPort::OutBuffUsed() {
     return dispatcher_->OutBuffUsed();
 }
 
-QString TCustomComPort::devicePath() const {
-    return resolveDeviceName(comDeviceName(comNumber_));
-}
-
 bool PortPresent(quint16 n) {
     if (n == 0)
         return false;
     const TSerialDispatcher probe;
     return probe.CheckPort(comDeviceName(n));
+}
+
+QStringList presentPortNames() {
+    QStringList names;
+    for (quint16 n = 1; n <= 50; ++n) {
+        if (PortPresent(n))
+            names << QStringLiteral("COM%1").arg(n);
+    }
+    return names;
+}
+
+quint16 SelectedComNum(const QString& itemText) {
+    return quint16(StrToInt(itemText.mid(3, 255)));
 }
 
 }  // namespace qev

@@ -4,12 +4,13 @@
 // every close frees it, so nothing is held between transmissions.
 
 #include "serial/port_prompt.h"
+#include "serial/serial_errors.h"
 #include "serial/serial_types.h"
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
-#include <functional>
 #include <memory>
 
 namespace qev {
@@ -19,11 +20,6 @@ class TSerialDispatcher;
 // The layer's component base: where a worker thread's failure is reported.
 class TBaseComponent {
 public:
-    // Called ON THE WORKER THREAD that failed, with the exception's class name and message
-    // ("EInOutError", "Device write error"). The receiver must hand it to its own thread.
-    using ThreadErrorHandler =
-        std::function<void(const QString& className, const QString& message)>;
-
     virtual ~TBaseComponent() = default;
 
     void setThreadErrorHandler(ThreadErrorHandler handler);
@@ -88,16 +84,13 @@ public:
     void setOpen(bool open);
 
     // Leaves ComNumber non-zero or raises (ENoPortSelected; EPortPromptCancelled when the
-    // user declined the prompt; EConvertError for an unreadable choice).
+    // user declined the prompt; ENoPortFound when there was no port to choose).
     void EnsurePortNumber();
 
     // Queues the bytes whole or not at all; raises on failure. Ignored while shutting down.
     void PutString(const QByteArray& bytes);
     // Bytes still in the worker's output ring; 0 unless open.
     quint16 OutBuffUsed();
-
-    // The device path port n resolves to (see serial/device_naming.h), for messages.
-    QString devicePath() const;
 
 private:
     void openPort();
@@ -136,5 +129,12 @@ public:
 
 // Availability of port n (1..), asked without opening it. False for 0.
 bool PortPresent(quint16 n);
+
+// What the port prompt offers: "COM%d" for every n from 1 to 50 where PortPresent(n), ascending.
+QStringList presentPortNames();
+
+// The port number of a prompt item such as "COM3": the text after its first three characters.
+// Raises qev::EConvertError when that is not a decimal integer (an empty text included).
+quint16 SelectedComNum(const QString& itemText);
 
 }  // namespace qev

@@ -26,6 +26,10 @@ QString subsystemOf(const QString& deviceDir) {
 
 }  // namespace
 
+QString portLinkFolder() {
+    return configHome() + QStringLiteral("/QEV/ports");
+}
+
 QString comDeviceName(quint16 n) {
     return QStringLiteral("\\\\.\\COM%1").arg(n);
 }
@@ -42,7 +46,7 @@ QString resolveDeviceName(const QString& name) {
     const uint n = match.captured(1).toUInt();
     if (n == 0)
         return rest;
-    const QString link = configHome() + QStringLiteral("/QEV/ports/COM%1").arg(n);
+    const QString link = portLinkFolder() + QStringLiteral("/COM%1").arg(n);
     // A dangling link still names the port: its device is missing, not some other one.
     const QFileInfo info(link);
     if (info.exists() || info.isSymLink())

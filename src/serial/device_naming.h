@@ -7,6 +7,9 @@
 
 namespace qev {
 
+// The folder of the COM<n> links: $XDG_CONFIG_HOME/QEV/ports, by default ~/.config/QEV/ports.
+QString portLinkFolder();
+
 // "\\.\COM<n>", the name a worker is given.
 QString comDeviceName(quint16 n);
 

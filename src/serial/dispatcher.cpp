@@ -1,7 +1,6 @@
 #include "serial/dispatcher.h"
 
 #include "serial/device_naming.h"
-#include "serial/dispatcher_threads.h"
 #include "serial/serial_errors.h"
 #include "serial/serial_types.h"
 
@@ -9,6 +8,7 @@
 #include <chrono>
 #include <cstring>
 #include <thread>
+#include <utility>
 
 namespace qev {
 
@@ -23,23 +23,32 @@ void sleepMs(int ms) {
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
-// The time 18 characters take at the given rate, in whole milliseconds rounded up.
-int drainPauseMs(quint32 baud, const LineSettings& s) {
-    if (baud == 0)
+TSerialDispatcher::DeviceFactory& deviceFactory() {
+    static TSerialDispatcher::DeviceFactory factory;
+    return factory;
+}
+
+std::unique_ptr<SerialDevice> makeDevice() {
+    const auto& factory = deviceFactory();
+    return factory ? factory() : createSerialDevice();
+}
+
+}  // namespace
+
+int lineChangePauseMs(quint32 lastBaud, const LineSettings& settings) {
+    if (lastBaud == 0)
         return 0;
-    const quint64 bitTime = 10'000'000 / baud;  // in 100 ns
-    quint64 bits = s.byteSize + 2;
-    if (s.parity != pNone)
+    const quint64 bitTime = 10'000'000 / lastBaud;  // in 100 ns
+    quint64 bits = settings.byteSize + 2;
+    if (settings.parity != pNone)
         ++bits;
-    if (s.stopBits != 0)
+    if (settings.stopBits != 0)
         ++bits;
     quint64 total = bitTime * bits * 18;
     if (total < 10'000)
         total *= 2;
     return int((total + 9'999) / 10'000);
 }
-
-}  // namespace
 
 TBaseDispatcher::TBaseDispatcher(std::unique_ptr<SerialDevice> device)
     : device_(std::move(device)) {}
@@ -77,8 +86,7 @@ int TBaseDispatcher::InitPort(const QString& AComName, qint32 Baud, quint16 Pari
     {
         std::lock_guard lock(OutputSection);
         OBuffer.assign(outSize_, 0);
-        OBufHead = OBufTail = 0;
-        OBufFull = false;
+        OBufHead = 0;
         lineErrors_ = 0;
         modemStatus_ = 0;
     }
@@ -157,7 +165,7 @@ int TBaseDispatcher::SetLine(qint32 Baud, quint16 Parity, quint16 DataBits, quin
         std::lock_guard lock(DataSection);
         if (const int err = device_->getState(dcb_))
             return -err;
-        pause = drainPauseMs(LastBaud, dcb_);
+        pause = lineChangePauseMs(LastBaud, dcb_);
     }
     sleepMs(pause);
     std::lock_guard lock(DataSection);
@@ -223,11 +231,7 @@ int TBaseDispatcher::SetRTS(bool on) {
 }
 
 quint16 TBaseDispatcher::usedLocked() const {
-    if (OBufFull)
-        return outSize_;
-    if (OBufHead >= OBufTail)
-        return quint16(OBufHead - OBufTail);
-    return quint16(OBufHead + outSize_ - OBufTail);
+    return quint16(OBufHead);
 }
 
 void TBaseDispatcher::refreshStatusLocked() {
@@ -240,11 +244,6 @@ quint16 TBaseDispatcher::OutBuffUsed() {
     return usedLocked();
 }
 
-quint32 TBaseDispatcher::lineErrors() {
-    std::lock_guard lock(OutputSection);
-    return lineErrors_;
-}
-
 int TBaseDispatcher::PutBlock(const char* data, quint32 length) {
     if (length == 0)
         return 0;
@@ -255,40 +254,25 @@ int TBaseDispatcher::PutBlock(const char* data, quint32 length) {
         return serial_error::kCommNotOpen;
     if (writerStopped_)
         return serial_error::kDeviceWriteError;
-    const quint32 free = OBuffer.size() - usedLocked();
+    const quint32 free = OBuffer.size() - OBufHead;
     if (free < length)
         return serial_error::kOutputBufferTooSmall;
-    if (free == length)
-        OBufFull = true;
-    const quint32 size = OBuffer.size();
-    const quint32 first = std::min(length, size - OBufHead);
-    std::memcpy(OBuffer.data() + OBufHead, data, first);
-    std::memcpy(OBuffer.data(), data + first, length - first);
-    OBufHead = (OBufHead + length) % size;
+    std::memcpy(OBuffer.data() + OBufHead, data, length);
+    OBufHead += length;
     OutputEvent.set();
     return 0;
 }
 
 QByteArray TBaseDispatcher::takeOutput() {
     std::lock_guard lock(OutputSection);
-    const quint32 used = usedLocked();
-    QByteArray block;
-    if (used == 0)
-        return block;
-    block.resize(used);
-    const quint32 size = OBuffer.size();
-    const quint32 first = std::min(used, size - OBufTail);
-    std::memcpy(block.data(), OBuffer.data() + OBufTail, first);
-    std::memcpy(block.data() + first, OBuffer.data(), used - first);
-    OBufHead = OBufTail = 0;
-    OBufFull = false;
+    const QByteArray block(OBuffer.data(), OBufHead);
+    OBufHead = 0;
     return block;
 }
 
 void TBaseDispatcher::discardOutput() {
     std::lock_guard lock(OutputSection);
-    OBufHead = OBufTail = 0;
-    OBufFull = false;
+    OBufHead = 0;
 }
 
 void TBaseDispatcher::FlushOutBuffer() {
@@ -325,8 +309,7 @@ void TBaseDispatcher::freeBuffers() {
     {
         std::lock_guard lock(OutputSection);
         OBuffer.clear();
-        OBufHead = OBufTail = 0;
-        OBufFull = false;
+        OBufHead = 0;
     }
     std::lock_guard lock(DispSection);
     dispBuffer_.clear();
@@ -404,7 +387,7 @@ void TBaseDispatcher::stopThreads() {
     DispActive = false;
 }
 
-void TBaseDispatcher::threadStarted() {
+void TBaseDispatcher::threadStarted(const TDispatcherThread&) {
     activeThreads_.fetch_add(1);
     GeneralEvent.set();
 }
@@ -420,13 +403,12 @@ void TBaseDispatcher::threadEnded(TDispatcherThread& thread, int result) {
     activeThreads_.fetch_sub(1);
     if (result < 0 && errorHandler_) {
         try {
+            // A thread's codes -2..-162 are input/output errors, out-of-memory included.
             if (result <= -2 && result >= -162)
                 throw EInOutError(result);
             raiseSerialError(result, devicePath_);
         } catch (const Exception& e) {
-            const char* cls =
-                dynamic_cast<const EInOutError*>(&e) ? "EInOutError" : "ESerialException";
-            errorHandler_(QString::fromLatin1(cls), e.message());
+            errorHandler_(exceptionClassName(e), e.message());
         }
     }
 }
@@ -459,7 +441,11 @@ void TBaseDispatcher::dispatchReceived() {
     }
 }
 
-TSerialDispatcher::TSerialDispatcher() : TBaseDispatcher(createSerialDevice()) {}
+TSerialDispatcher::TSerialDispatcher() : TBaseDispatcher(makeDevice()) {}
+
+TSerialDispatcher::DeviceFactory TSerialDispatcher::setDeviceFactory(DeviceFactory factory) {
+    return std::exchange(deviceFactory(), std::move(factory));
+}
 
 TSerialDispatcher::~TSerialDispatcher() = default;
 

@@ -1,10 +1,12 @@
 #pragma once
 // The worker behind an open port: the device handle, its line settings and control lines,
 // the output ring, the received-data queues and four threads (reader, dispatcher, writer,
-// status). Operations that can fail return 0 or a negative code.
+// status). Operations that can fail return 0 or a negative code. The threads are the worker's
+// own (dispatcher_threads.cpp holds their loops), so they are declared here with it.
 
 #include "serial/event.h"
 #include "serial/serial_device.h"
+#include "serial/serial_errors.h"
 
 #include <QByteArray>
 #include <QString>
@@ -14,6 +16,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 namespace qev {
@@ -24,12 +27,12 @@ class TStatusThread;
 class TDispThread;
 class TDispatcherThread;
 
+// The pause a line change makes for the line itself: 18 characters of the given settings at
+// lastBaud, in whole milliseconds rounded up (doubled when under 1 ms).
+int lineChangePauseMs(quint32 lastBaud, const LineSettings& settings);
+
 class TBaseDispatcher {
 public:
-    // Called on the failing worker thread with the exception's class name and message.
-    using ThreadErrorHandler =
-        std::function<void(const QString& className, const QString& message)>;
-
     explicit TBaseDispatcher(std::unique_ptr<SerialDevice> device);
     virtual ~TBaseDispatcher();
     TBaseDispatcher(const TBaseDispatcher&) = delete;
@@ -65,13 +68,15 @@ public:
     bool KillThreads() const { return killThreads_.load(); }
     // The resolved device path of the last OpenCom, for messages.
     const QString& devicePath() const { return devicePath_; }
-    // Bytes received and collected (nobody reads them); line error bits seen.
+    // Bytes received and collected (nobody reads them).
     quint64 receivedBytes() const { return received_.load(); }
-    quint32 lineErrors();
 
 protected:
     SerialDevice& device() { return *device_; }
     const SerialDevice& device() const { return *device_; }
+    // A thread's first act, on that thread: counts it and releases the opener, which waits
+    // for it before creating the next one.
+    virtual void threadStarted(const TDispatcherThread& thread);
 
 private:
     friend class TDispatcherThread;
@@ -89,7 +94,6 @@ private:
     void stopThreads();
     void freeBuffers();
     void requestKill();
-    void threadStarted();
     void threadEnded(TDispatcherThread& thread, int result);
     void queueReceived(const char* data, qint64 length);
     void dispatchReceived();
@@ -112,11 +116,11 @@ private:
     quint16 inSize_ = 4096;
     quint16 outSize_ = 4096;
 
-    // The output ring and the last status, under OutputSection.
+    // The output ring and the last status, under OutputSection. The writer takes the whole
+    // ring at once, so the oldest byte is always at index 0: OBufHead is both where the next
+    // byte goes and the count of bytes queued, and the ring is full at OBuffer.size().
     std::vector<char> OBuffer;
     quint32 OBufHead = 0;
-    quint32 OBufTail = 0;
-    bool OBufFull = false;
     quint32 lineErrors_ = 0;
     quint32 modemStatus_ = 0;
 
@@ -126,7 +130,6 @@ private:
     std::vector<char> dispBuffer_;  // under DispSection
     quint32 dispUsed_ = 0;
     std::atomic<quint64> received_{0};
-    std::atomic<quint64> statusRecords_{0};
 
     Event GeneralEvent{Event::Auto};   // a thread started; the writer acknowledged a flush
     Event OutputEvent{Event::Auto};    // bytes wait in the ring
@@ -155,8 +158,84 @@ public:
     TSerialDispatcher();
     ~TSerialDispatcher() override;
 
+    // Makes the device of every worker created from now on (an empty one: this platform's
+    // layer); returns the one it replaces. Workers are created on the user-interface thread
+    // only, which is the only thread that may call this. It lets tests put a recording device
+    // behind the port component.
+    using DeviceFactory = std::function<std::unique_ptr<SerialDevice>()>;
+    static DeviceFactory setDeviceFactory(DeviceFactory factory);
+
     // Whether the named port is there ("\\.\COM3", "COM3" or a path), without opening it.
     bool CheckPort(const QString& name) const;
+};
+
+// The worker's four threads. Each announces itself on start, runs until the worker's
+// KillThreads, and reports a negative result through the worker when it ends.
+class TDispatcherThread {
+public:
+    explicit TDispatcherThread(TBaseDispatcher& owner) : owner_(owner) {}
+    virtual ~TDispatcherThread();  // joins
+    TDispatcherThread(const TDispatcherThread&) = delete;
+    TDispatcherThread& operator=(const TDispatcherThread&) = delete;
+
+    void start();
+    void join();
+    virtual const char* name() const = 0;
+
+protected:
+    // The thread's work; returns 0 or a negative code.
+    virtual int Execute() = 0;
+    TBaseDispatcher& owner_;
+
+private:
+    void run();
+    std::thread thread_;
+};
+
+// The threads that talk to the device.
+class TSerialThread : public TDispatcherThread {
+public:
+    using TDispatcherThread::TDispatcherThread;
+};
+
+class TReadThread final : public TSerialThread {
+public:
+    using TSerialThread::TSerialThread;
+    const char* name() const override { return "TReadThread"; }
+
+protected:
+    int Execute() override;
+};
+
+class TWriteThread final : public TSerialThread {
+public:
+    using TSerialThread::TSerialThread;
+    const char* name() const override { return "TWriteThread"; }
+
+protected:
+    int Execute() override;
+
+private:
+    enum class Outcome { Done, Flushed, Stop, Failed };
+    Outcome writeBlock(const QByteArray& block);
+};
+
+class TStatusThread final : public TSerialThread {
+public:
+    using TSerialThread::TSerialThread;
+    const char* name() const override { return "TStatusThread"; }
+
+protected:
+    int Execute() override;
+};
+
+class TDispThread final : public TDispatcherThread {
+public:
+    using TDispatcherThread::TDispatcherThread;
+    const char* name() const override { return "TDispThread"; }
+
+protected:
+    int Execute() override;
 };
 
 }  // namespace qev

@@ -1,7 +1,6 @@
-#include "serial/dispatcher_threads.h"
+// The loops of the worker's four threads.
 
 #include "serial/dispatcher.h"
-#include "serial/serial_errors.h"
 
 namespace qev {
 
@@ -31,7 +30,7 @@ void TDispatcherThread::join() {
 }
 
 void TDispatcherThread::run() {
-    owner_.threadStarted();
+    owner_.threadStarted(*this);
     int result = 0;
     try {
         result = Execute();
@@ -88,11 +87,8 @@ int TStatusThread::Execute() {
             continue;
         }
         const WaitResult w = d.device().waitLineEvent(100, {&d.ReadyEvent, &d.KillEvent});
-        if (w.kind == WaitResult::Ready || w.kind == WaitResult::HangUp) {
-            d.statusRecords_.fetch_add(1);
-            d.QueueEvent.set();
-            lineGone = w.kind == WaitResult::HangUp;
-        }
+        // Line events are awaited so that a hang-up is seen, but nothing consumes them.
+        lineGone = w.kind == WaitResult::HangUp;
     }
     return 0;
 }

@@ -20,6 +20,7 @@ constexpr int kInvalidHandle = 6;
 constexpr int kNotEnoughMemory = 8;
 constexpr int kPermissionDenied = 2013;  // the user may not open the device
 constexpr int kDeviceGone = 2014;        // the device went away (unplugged, hung up)
+constexpr int kNotSerialDevice = 2015;   // a file, pipe, folder or other device, not a port
 constexpr int kErrnoBase = 100000;       // + errno: any other platform failure
 }  // namespace syserr
 

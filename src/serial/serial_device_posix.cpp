@@ -10,6 +10,7 @@
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -93,20 +94,28 @@ public:
     int open(const QString& devicePath) override {
         if (fd_ >= 0)
             return syserr::kAccessDenied;
-        const int fd = ::open(QFile::encodeName(devicePath).constData(),
-                              O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        const QByteArray native = QFile::encodeName(devicePath);
+        // Only a character device is opened at all: opening a pipe can release a program
+        // waiting at its other end, and a file or folder is no port whatever the open says.
+        struct stat st {};
+        if (::stat(native.constData(), &st) != 0)
+            return systemError(errno);
+        if (!S_ISCHR(st.st_mode))
+            return syserr::kNotSerialDevice;
+        const int fd = ::open(native.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
         if (fd < 0)
             return systemError(errno);
+        // Checked again on what was opened: the name may lead elsewhere by now.
+        if (::fstat(fd, &st) != 0 || !S_ISCHR(st.st_mode) || !::isatty(fd)) {
+            ::close(fd);
+            return syserr::kNotSerialDevice;
+        }
         // flock is what holds against every other user, root included; TIOCEXCL adds the
         // kernel's own refusal of further opens by ordinary users.
         if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
             const int err = errno;
             ::close(fd);
             return err == EWOULDBLOCK ? syserr::kAccessDenied : systemError(err);
-        }
-        if (!::isatty(fd)) {
-            ::close(fd);
-            return syserr::kErrnoBase + ENOTTY;
         }
         ::ioctl(fd, TIOCEXCL);
         fd_ = fd;

@@ -1,15 +1,42 @@
 #include "serial/serial_errors.h"
 
+#include "protocol/file_kind.h"
 #include "serial/serial_device.h"
 
+#include <QDir>
 #include <QFileInfo>
 
+#include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <typeinfo>
+
+#if defined(__GNUG__)
+#include <cxxabi.h>
+#endif
 
 namespace qev {
 
 ENoPortSelected::ENoPortSelected()
     : EOpenComm(QStringLiteral("The ComNumber property of the TComPort has not been set"),
+                serial_error::kNoPortSelected) {}
+
+namespace {
+
+// The folder as a user would type it: the home folder as "~".
+QString shownFolder(const QString& folder) {
+    const QString home = QDir::homePath();
+    if (folder.startsWith(home + QLatin1Char('/')))
+        return QLatin1Char('~') + folder.mid(home.size());
+    return QDir::toNativeSeparators(folder);
+}
+
+}  // namespace
+
+ENoPortFound::ENoPortFound(const QString& portsFolder)
+    : EOpenComm(QStringLiteral("No serial port was found. Connect the clock's adapter, or link a "
+                               "device as %1/COMn")
+                    .arg(shownFolder(portsFolder)),
                 serial_error::kNoPortSelected) {}
 
 EBadId::EBadId()
@@ -27,6 +54,12 @@ EPortAccessDenied::EPortAccessDenied(const QString& devicePath)
                                "user to the dialout group and log in again")
                     .arg(devicePath),
                 serial_error::kAccessDenied) {}
+
+ENotSerialDevice::ENotSerialDevice(const QString& devicePath, const QString& kind)
+    : EOpenComm(QStringLiteral("\"%1\" is not a serial device (it is %2). Make it a link to the "
+                               "port's device, for example /dev/ttyUSB0")
+                    .arg(devicePath, kind),
+                serial_error::kNotSerialDevice) {}
 
 EOutputBufferTooSmall::EOutputBufferTooSmall()
     : ESerialIO(QStringLiteral("Output buffer too small for block"),
@@ -106,6 +139,20 @@ QString inOutErrorText(int code) {
     }
 }
 
+QString exceptionClassName(const std::exception& e) {
+    QString name = QString::fromLatin1(typeid(e).name());
+#if defined(__GNUG__)
+    int status = 0;
+    const std::unique_ptr<char, void (*)(void*)> demangled(
+        abi::__cxa_demangle(typeid(e).name(), nullptr, nullptr, &status), std::free);
+    if (status == 0 && demangled)
+        name = QString::fromLatin1(demangled.get());
+#endif
+    // MSVC spells it "class qev::EInOutError"; the report wants the bare class name.
+    name = name.section(QLatin1Char(' '), -1);
+    return name.section(QStringLiteral("::"), -1);
+}
+
 void raiseSerialError(int code, const QString& devicePath) {
     using namespace serial_error;
     switch (code) {
@@ -122,6 +169,8 @@ void raiseSerialError(int code, const QString& devicePath) {
             const QString target = QFileInfo(devicePath).canonicalFilePath();
             throw EPortAccessDenied(target.isEmpty() ? devicePath : target);
         }
+        case kNotSerialDevice:
+            throw ENotSerialDevice(devicePath, fileKindText(devicePath));
         case kOutputBufferTooSmall:
             throw EOutputBufferTooSmall();
         case -8:

@@ -3,7 +3,17 @@
 
 #include "protocol/exception.h"
 
+#include <exception>
+#include <functional>
+
 namespace qev {
+
+// Receives a worker thread's failure ON THAT THREAD, with the exception's class name and
+// message ("EInOutError", "Device write error"). The receiver hands it to its own thread.
+using ThreadErrorHandler = std::function<void(const QString& className, const QString& message)>;
+
+// The unqualified class name of an exception ("EInOutError"), as a failure report names it.
+QString exceptionClassName(const std::exception& e);
 
 // The layer's base error; ErrorCode is the layer's (negative) code.
 class ESerialException : public Exception {
@@ -30,6 +40,13 @@ public:
 // ENoPortSelected because the user declined the port prompt: the send cycle keeps it silent.
 class EPortPromptCancelled : public ENoPortSelected {};
 
+// The port prompt had nothing to offer: no port is present. Says where a port can come from.
+class ENoPortFound : public EOpenComm {
+public:
+    // portsFolder: where COM<n> links are looked up.
+    explicit ENoPortFound(const QString& portsFolder);
+};
+
 class EBadId : public EOpenComm {
 public:
     EBadId();
@@ -49,6 +66,13 @@ public:
 class EPortAccessDenied : public EOpenComm {
 public:
     explicit EPortAccessDenied(const QString& devicePath);
+};
+
+// The port's name leads to something that is not a serial device (a file, a pipe, a folder).
+class ENotSerialDevice : public EOpenComm {
+public:
+    // kind: what it is instead, as fileKindText gives it.
+    ENotSerialDevice(const QString& devicePath, const QString& kind);
 };
 
 // Failures while the port is open.
@@ -84,6 +108,7 @@ constexpr int kCommNotOpen = -2007;
 constexpr int kAlreadyOpen = -2008;
 constexpr int kNoPortSelected = -2011;
 constexpr int kAccessDenied = -2013;
+constexpr int kNotSerialDevice = -2015;
 constexpr int kOutputBufferTooSmall = -3006;
 constexpr int kDeviceWriteError = -160;
 constexpr int kDeviceReadError = -161;

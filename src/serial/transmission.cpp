@@ -1,6 +1,5 @@
 #include "serial/transmission.h"
 
-#include "protocol/int_conversion.h"
 #include "serial/com_port.h"
 #include "serial/serial_errors.h"
 
@@ -34,24 +33,16 @@ quint32 WaitMilliseconds(quint32 ms) {
     return WaitMilliseconds(ms, tickCount);
 }
 
-QStringList presentPortNames() {
-    QStringList names;
-    for (quint16 n = 1; n <= 50; ++n) {
-        if (PortPresent(n))
-            names << QStringLiteral("COM%1").arg(n);
-    }
-    return names;
-}
-
-quint16 SelectedComNum(const QString& itemText) {
-    return quint16(StrToInt(itemText.mid(3, 255)));
-}
-
 void transmit(TComPort& port, int itemIndex, const QByteArray& message,
               const std::function<void()>& processEvents) {
     // Outside the guard: with the port open on another number this reopens it, and a failure
-    // of that open is the caller's to show.
-    port.setComNumber(quint16(itemIndex + 1));
+    // of that open is the caller's to show. A reopen on number 0 runs the port prompt, whose
+    // Cancel is as silent here as anywhere.
+    try {
+        port.setComNumber(quint16(itemIndex + 1));
+    } catch (const EPortPromptCancelled&) {
+        throw EAbort();
+    }
     try {
         port.setOpen(true);
         port.PutString(message);

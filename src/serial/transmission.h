@@ -2,8 +2,6 @@
 // One transmission: open the chosen port, queue one message, let it leave, close the port.
 
 #include <QByteArray>
-#include <QString>
-#include <QStringList>
 
 #include <functional>
 
@@ -15,7 +13,7 @@ class TComPort;
 // that assignment may raise when it has to reopen an open port. Then: open, PutString, a drain
 // loop that calls processEvents until the worker has taken the bytes, WaitMilliseconds(500),
 // close. Any failure closes the port and is rethrown; a cancelled port prompt becomes
-// qev::EAbort, which the error display keeps silent.
+// qev::EAbort, which the error display keeps silent, also when the number assignment ran it.
 void transmit(TComPort& port, int itemIndex, const QByteArray& message,
               const std::function<void()>& processEvents);
 
@@ -23,12 +21,5 @@ void transmit(TComPort& port, int itemIndex, const QByteArray& message,
 quint32 WaitMilliseconds(quint32 ms);
 // The same on a given tick counter.
 quint32 WaitMilliseconds(quint32 ms, const std::function<quint32()>& tick);
-
-// "COM%d" for every n from 1 to 50 where PortPresent(n), ascending.
-QStringList presentPortNames();
-
-// The port number of a prompt item such as "COM3": the text after its first three characters.
-// Raises qev::EConvertError when that is not a decimal integer (an empty text included).
-quint16 SelectedComNum(const QString& itemText);
 
 }  // namespace qev

@@ -1,6 +1,8 @@
 #include "settings/reg_file_backend.h"
 
+#include "protocol/file_kind.h"
 #include "settings/settings_errors.h"
+#include "settings/settings_file.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -11,6 +13,8 @@
 #include <QStandardPaths>
 
 #include <sys/stat.h>
+
+#include <cmath>
 
 namespace qev {
 
@@ -38,23 +42,8 @@ bool storable(const QString& key, const QString& name) {
     return true;
 }
 
-// False when the file cannot be read at all; a file too large to be ours reads as unreadable
-// content without being loaded into memory.
-bool readSettingsFile(QFile& file, RegParseResult& parsed) {
-    if (file.size() > kMaxSettingsFileBytes) {
-        parsed = {};
-        parsed.readable = false;
-        parsed.problem = QStringLiteral("it is larger than %1 bytes").arg(kMaxSettingsFileBytes);
-        return true;
-    }
-    if (!file.open(QIODevice::ReadOnly)) {
-        return false;
-    }
-    const QByteArray bytes = file.readAll();
-    const bool ok = file.error() == QFileDevice::NoError;
-    file.close();
-    parsed = parseRegFile(bytes);
-    return ok;
+QString native(const QString& path) {
+    return QDir::toNativeSeparators(path);
 }
 
 }  // namespace
@@ -102,8 +91,42 @@ bool RegFileBackend::setAside(const QString& problem) {
     notifyOnce(
         QStringLiteral("The settings file \"%1\" could not be read (%2). It has been kept as "
                        "\"%3\", and QEV starts from its default settings")
-            .arg(QDir::toNativeSeparators(filePath_), problem, QDir::toNativeSeparators(aside)));
+            .arg(native(filePath_), problem, native(aside)));
     return true;
+}
+
+// A file that is not one QEV can have written is left exactly as it is: nothing is read from it,
+// nothing is saved over it, and nothing is put beside it.
+void RegFileBackend::refuse(const SettingsFile& file) {
+    if (file.status == SettingsFile::TooLarge) {
+        notifyOnce(QStringLiteral("The settings file \"%1\" is too large to be read (%2 MiB, more "
+                                  "than %3 MiB). It is left untouched: QEV starts from its default "
+                                  "settings and will not save over it; move it out of the way to "
+                                  "keep your settings")
+                       .arg(native(filePath_))
+                       // Rounded up, so that a size just over the limit does not read as it.
+                       .arg(std::ceil(double(file.size) * 10 / (1024 * 1024)) / 10, 0, 'f', 1)
+                       .arg(kMaxSettingsFileBytes / (1024 * 1024)));
+        return;
+    }
+    notifyOnce(QStringLiteral("The settings file \"%1\" is not a regular file (it is %2). QEV "
+                              "starts from its default settings and will not save over it; "
+                              "remove it, or put a regular file in its place, to keep your "
+                              "settings")
+                   .arg(native(filePath_), file.kind));
+}
+
+// QLockFile reads a lock file it finds; a pipe put there would hold it forever.
+bool RegFileBackend::lockUsable() {
+    const QString lockPath = filePath_ + QStringLiteral(".lock");
+    if (isNothingOrPlainFile(lockPath)) {
+        return true;
+    }
+    notifyOnce(QStringLiteral("QEV cannot save its settings: the lock file \"%1\" beside the "
+                              "settings file is not a regular file (it is %2). Remove it, and QEV "
+                              "saves again")
+                   .arg(native(lockPath), fileKindText(lockPath)));
+    return false;
 }
 
 // A replacement by QSaveFile always brings a new inode; an edit in place changes size or time.
@@ -120,29 +143,42 @@ bool RegFileBackend::identify(const QString& path, Identity& out) {
 
 const RegDocument& RegFileBackend::load(const QString& key, const QString& name) {
     Identity identity;
-    if (!identify(filePath_, identity)) {
-        cacheValid_ = false;
-        return empty_;
-    }
-    if (cacheValid_ && identity == cachedIdentity_) {
+    bool identified = identify(filePath_, identity);
+    if (identified && cacheValid_ && identity == cachedIdentity_) {
         return cached_;
     }
     cacheValid_ = false;
-    QFile file(filePath_);
-    RegParseResult parsed;
-    if (!readSettingsFile(file, parsed)) {
-        throw EStoreError(store_messages::openForRead(filePath_, key, name));
+    SettingsFile file = readSettingsFile(filePath_, kMaxSettingsFileBytes);
+    switch (file.status) {
+        case SettingsFile::Missing:
+            return empty_;
+        case SettingsFile::Failed:
+            throw EStoreError(store_messages::openForRead(filePath_, key, name));
+        case SettingsFile::NotRegular:
+        case SettingsFile::TooLarge:
+            refuse(file);
+            return empty_;
+        case SettingsFile::Regular:
+            break;
     }
+    RegParseResult parsed = parseRegFile(file.bytes);
     if (!parsed.readable) {
         // Set it aside now rather than at the next save, so the user hears of it at start.
         // Under the lock, and only if it is still bad: another copy may have just replaced it.
         // If that fails, the next write tries again and refuses to overwrite it.
-        QLockFile lock(filePath_ + QStringLiteral(".lock"));
-        QFile again(filePath_);
-        if (!lock.tryLock(lockTimeoutMs_) || !identify(filePath_, identity) ||
-            !readSettingsFile(again, parsed)) {
+        if (!lockUsable()) {
             return empty_;
         }
+        QLockFile lock(filePath_ + QStringLiteral(".lock"));
+        if (!lock.tryLock(lockTimeoutMs_)) {
+            return empty_;
+        }
+        identified = identify(filePath_, identity);
+        file = readSettingsFile(filePath_, kMaxSettingsFileBytes);
+        if (file.status != SettingsFile::Regular) {
+            return empty_;  // changed meanwhile: the next call sees what it is now
+        }
+        parsed = parseRegFile(file.bytes);
         if (!parsed.readable) {
             setAside(parsed.problem);
             return empty_;
@@ -151,36 +187,50 @@ const RegDocument& RegFileBackend::load(const QString& key, const QString& name)
     // The identity taken before reading: a change during the read shows at the next call.
     cached_ = std::move(parsed.document);
     cachedIdentity_ = identity;
-    cacheValid_ = true;
+    cacheValid_ = identified;
     return cached_;
 }
 
-bool RegFileBackend::tryModify(const std::function<void(RegDocument&)>& change) {
-    if (!QDir().mkpath(QFileInfo(filePath_).absolutePath())) {
-        return false;
+RegFileBackend::Outcome RegFileBackend::tryModify(const std::function<void(RegDocument&)>& change) {
+    // Refused before the lock is taken, so that nothing is put beside a refused path either.
+    const SettingsFile look = inspectSettingsFile(filePath_, kMaxSettingsFileBytes);
+    if (look.status == SettingsFile::NotRegular || look.status == SettingsFile::TooLarge) {
+        refuse(look);
+        return Outcome::Refused;
+    }
+    if (!QDir().mkpath(QFileInfo(filePath_).absolutePath()) || !lockUsable()) {
+        return Outcome::Failed;
     }
     QLockFile lock(filePath_ + QStringLiteral(".lock"));
     if (!lock.tryLock(lockTimeoutMs_)) {
-        return false;
+        return Outcome::Failed;
     }
     RegDocument document;
-    QFile in(filePath_);
-    if (in.exists()) {
-        RegParseResult parsed;
-        if (!readSettingsFile(in, parsed)) {
-            return false;  // an unreadable file must not be replaced by one without its values
-        }
-        if (!parsed.readable) {
-            if (!setAside(parsed.problem)) {
-                return false;
+    const SettingsFile in = readSettingsFile(filePath_, kMaxSettingsFileBytes);
+    switch (in.status) {
+        case SettingsFile::Missing:
+            break;
+        case SettingsFile::Failed:
+            // An unreadable file must not be replaced by one without its values.
+            return Outcome::Failed;
+        case SettingsFile::NotRegular:
+        case SettingsFile::TooLarge:
+            refuse(in);
+            return Outcome::Refused;
+        case SettingsFile::Regular: {
+            RegParseResult parsed = parseRegFile(in.bytes);
+            if (!parsed.readable) {
+                if (!setAside(parsed.problem)) {
+                    return Outcome::Failed;
+                }
+                break;
             }
-        } else {
             if (!parsed.issues.isEmpty()) {
                 // The rewrite leaves out the lines that could not be read: keep the file as it
                 // was, so that nothing a person wrote there is lost without a trace.
                 const QString copy = asideName();
-                if (!QFile::copy(filePath_, copy)) {
-                    return false;
+                if (!keepCopy(copy, in.bytes)) {
+                    return Outcome::Failed;
                 }
                 const RegParseIssue& first = parsed.issues.first();
                 const QString where =
@@ -191,23 +241,36 @@ bool RegFileBackend::tryModify(const std::function<void(RegDocument&)>& change) 
                     QStringLiteral("Some lines of the settings file \"%1\" could not be read "
                                    "(%2) and are left out when QEV saves. The file as it "
                                    "was has been kept as \"%3\"")
-                        .arg(QDir::toNativeSeparators(filePath_), where,
-                             QDir::toNativeSeparators(copy)));
+                        .arg(native(filePath_), where, native(copy)));
             }
             document = std::move(parsed.document);
+            break;
         }
     }
     change(document);
     QSaveFile out(filePath_);
     if (!out.open(QIODevice::WriteOnly)) {
-        return false;
+        return Outcome::Failed;
     }
     const QByteArray bytes = document.serialize();
     if (out.write(bytes) != bytes.size()) {
         out.cancelWriting();
+        return Outcome::Failed;
+    }
+    return out.commit() ? Outcome::Done : Outcome::Failed;
+}
+
+// The bytes as read, rather than a second open of a name that may have changed since.
+bool RegFileBackend::keepCopy(const QString& copy, const QByteArray& bytes) {
+    QFile out(copy);
+    if (!out.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
         return false;
     }
-    return out.commit();
+    if (out.write(bytes) != bytes.size() || !out.flush()) {
+        out.remove();
+        return false;
+    }
+    return true;
 }
 
 const RegDocument& RegFileBackend::view(const QString& key, const QString& name) {
@@ -249,7 +312,8 @@ void RegFileBackend::modify(const QString& key, const QString& name, WriteKind k
         pending_.push_back(std::move(write));
         return;
     }
-    if (!tryModify(write.change)) {
+    // A refused file has been told of; it is left as it is, and that is no failure.
+    if (tryModify(write.change) == Outcome::Failed) {
         fail(write);
     }
 }
@@ -269,12 +333,12 @@ void RegFileBackend::endBatch() {
         return;
     }
     // Applied to the file as it is now, under the lock: another copy's values in between stay.
-    const bool done = tryModify([&](RegDocument& document) {
+    const Outcome outcome = tryModify([&](RegDocument& document) {
         for (const Pending& write : writes) {
             write.change(document);
         }
     });
-    if (!done) {
+    if (outcome == Outcome::Failed) {
         fail(writes.front());
     }
 }

@@ -2,10 +2,12 @@
 // The settings backend of platforms without a registry: one text file in the registry editor's
 // export syntax. Each write reads the file, changes it and replaces it atomically under a lock
 // file beside it, so two running copies never lose each other's values and a crash at any moment
-// leaves either the old or the new file whole.
+// leaves either the old or the new file whole. Only a regular file is read or replaced (a link to
+// one is followed, and saved through); anything else at the path is told of once and left alone.
 
 #include "settings/reg_document.h"
 #include "settings/settings_backend.h"
+#include "settings/settings_file.h"
 
 #include <QSet>
 
@@ -41,6 +43,8 @@ public:
 
 private:
     enum class WriteKind { Set, Delete };
+    // Refused: the path holds something that is not QEV's to read or replace; left untouched.
+    enum class Outcome { Done, Failed, Refused };
 
     using Change = std::function<void(RegDocument&)>;
     struct Pending {
@@ -56,8 +60,11 @@ private:
     const RegDocument& view(const QString& key, const QString& name);
     void modify(const QString& key, const QString& name, WriteKind kind, Change change);
     [[noreturn]] void fail(const Pending& write);
-    bool tryModify(const std::function<void(RegDocument&)>& change);
+    Outcome tryModify(const std::function<void(RegDocument&)>& change);
     bool setAside(const QString& problem);
+    bool keepCopy(const QString& copy, const QByteArray& bytes);
+    void refuse(const SettingsFile& file);
+    bool lockUsable();
     QString asideName() const;
     void notifyOnce(const QString& text);
 
@@ -75,7 +82,7 @@ private:
     bool cacheValid_ = false;
     RegDocument cached_;
     const RegDocument empty_;
-    int lockTimeoutMs_ = 10000;
+    int lockTimeoutMs_ = 2000;
     int batchDepth_ = 0;
     bool workingReady_ = false;
     RegDocument working_;

@@ -1,9 +1,9 @@
 #include "settings/reg_file_reader.h"
 
 #include "settings/settings_errors.h"
+#include "settings/settings_file.h"
 
 #include <QDir>
-#include <QFile>
 
 namespace qev {
 
@@ -24,29 +24,32 @@ QString RegFileReader::displayKey(const QString& key) const {
 const RegDocument& RegFileReader::document(const QString& key, const QString& name) {
     if (document_)
         return *document_;
-    QFile file(filePath_);
-    if (!file.exists()) {
-        document_.emplace();
-        return *document_;
+    // Read without ever waiting on it: a pipe or device in its place is refused unopened.
+    const SettingsFile file = readSettingsFile(filePath_, kMaxSettingsFileBytes);
+    const QString path = QDir::toNativeSeparators(filePath_);
+    switch (file.status) {
+        case SettingsFile::Missing:
+            document_.emplace();
+            return *document_;
+        case SettingsFile::Failed:
+            throw EStoreError(store_messages::openForRead(filePath_, key, name));
+        case SettingsFile::NotRegular:
+            throw EStoreError(QStringLiteral("The settings file \"%1\" is not a regular file (it "
+                                             "is %2); it has been left as it is")
+                                  .arg(path, file.kind));
+        case SettingsFile::TooLarge:
+            throw EStoreError(QStringLiteral("The settings file \"%1\" could not be read (it is "
+                                             "larger than %2 bytes); it has been left as it is")
+                                  .arg(path)
+                                  .arg(kMaxSettingsFileBytes));
+        case SettingsFile::Regular:
+            break;
     }
-    if (file.size() > kMaxSettingsFileBytes) {
-        throw EStoreError(
-            QStringLiteral("The settings file \"%1\" could not be read (it is larger than %2 "
-                           "bytes); it has been left as it is")
-                .arg(QDir::toNativeSeparators(filePath_))
-                .arg(kMaxSettingsFileBytes));
-    }
-    if (!file.open(QIODevice::ReadOnly))
-        throw EStoreError(store_messages::openForRead(filePath_, key, name));
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        throw EStoreError(store_messages::openForRead(filePath_, key, name));
-    RegParseResult parsed = parseRegFile(bytes);
+    RegParseResult parsed = parseRegFile(file.bytes);
     if (!parsed.readable) {
-        throw EStoreError(
-            QStringLiteral("The settings file \"%1\" could not be read (%2); it has been left "
-                           "as it is")
-                .arg(QDir::toNativeSeparators(filePath_), parsed.problem));
+        throw EStoreError(QStringLiteral("The settings file \"%1\" could not be read (%2); it has "
+                                         "been left as it is")
+                              .arg(path, parsed.problem));
     }
     document_ = std::move(parsed.document);
     return *document_;

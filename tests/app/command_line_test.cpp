@@ -191,15 +191,17 @@ TEST_F(StoredChoices, FileThatCannotBeReadIsReportedAndLeftAlone) {
     EXPECT_EQ(QFileInfo(file()).lastModified(), before);
     EXPECT_EQ(QDir(dir_.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"settings.reg"});
 
-    // A settings path that cannot be opened at all gives the store's read error.
+    // Something else in its place is named, and left there too.
     QFile::remove(file());
     ASSERT_TRUE(QDir().mkpath(file()));
     try {
         port();
         FAIL() << "no error";
     } catch (const EStoreError& e) {
-        EXPECT_TRUE(e.message().startsWith("Unable to open key")) << e.message().toStdString();
+        EXPECT_TRUE(e.message().contains("is not a regular file (it is a folder)"))
+            << e.message().toStdString();
     }
+    EXPECT_TRUE(QFileInfo(file()).isDir());
 }
 
 TEST_F(StoredChoices, ReaderNeverWrites) {

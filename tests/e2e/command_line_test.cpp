@@ -15,6 +15,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -232,13 +233,15 @@ TEST_F(CommandLine, UnreadableSettingsFileIsReportedAndLeftAsItIs) {
     EXPECT_EQ(r.status, 0) << r.err.toStdString();
     EXPECT_EQ(com2->take(14, 2000).size(), 14);
 
-    // A settings file that cannot even be opened.
+    // A named pipe in its place: refused unopened, so nothing waits for a writer.
     QFile::remove(settings_);
-    ASSERT_TRUE(QDir().mkpath(settings_));
-    const Outcome denied = qev({"sync"});
-    EXPECT_EQ(denied.status, 1);
-    EXPECT_TRUE(denied.err.startsWith("qev: Unable to open key \"" + settings_ + "\\Software"))
-        << denied.err.toStdString();
+    ASSERT_EQ(::mkfifo(QFile::encodeName(settings_).constData(), 0600), 0);
+    const Outcome pipe = qev({"sync"});
+    EXPECT_EQ(pipe.status, 1);
+    EXPECT_EQ(pipe.err, "qev: The settings file \"" + settings_ +
+                            "\" is not a regular file (it is a named pipe); it has been left as "
+                            "it is.\n");
+    EXPECT_TRUE(QFileInfo(settings_).exists());
 }
 
 TEST_F(CommandLine, UsageHelpAndVersion) {

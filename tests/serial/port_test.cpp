@@ -60,7 +60,7 @@ private:
 struct ErrorLog {
     std::mutex lock;
     std::vector<std::pair<QString, QString>> reports;
-    TBaseComponent::ThreadErrorHandler handler() {
+    ThreadErrorHandler handler() {
         return [this](const QString& cls, const QString& message) {
             std::lock_guard guard(lock);
             reports.emplace_back(cls, message);

@@ -1,9 +1,11 @@
 // The layer's error texts, the port-number helpers, device naming and the busy wait.
 
+#include "hostile_files.h"
 #include "pty_pair.h"
 
 #include "serial/com_port.h"
 #include "serial/device_naming.h"
+#include "serial/dispatcher.h"
 #include "serial/serial_device.h"
 #include "serial/serial_errors.h"
 #include "serial/transmission.h"
@@ -47,6 +49,44 @@ TEST(SerialErrorTest, CodesBecomeTheirClassesAndTexts) {
     EXPECT_FALSE(other.message().isEmpty());
 }
 
+TEST(SerialDeviceTest, OnlyATerminalDeviceIsTakenAndNothingElseIsWaitedOn) {
+    QTemporaryDir dir;
+    test::WatchedFifo pipe(dir.filePath(QStringLiteral("pipe")));
+    ASSERT_TRUE(pipe.created());
+    QDir().mkpath(dir.filePath(QStringLiteral("folder")));
+    QFile file(dir.filePath(QStringLiteral("file")));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("kept");
+    file.close();
+    const QStringList before = test::folderRecord(dir.path());
+    const test::Watchdog watchdog(5000, "opening what is not a serial device");
+    for (const QString& path :
+         {dir.filePath(QStringLiteral("pipe")), dir.filePath(QStringLiteral("folder")),
+          dir.filePath(QStringLiteral("file")), QStringLiteral("/dev/null")}) {
+        const auto device = createSerialDevice();
+        EXPECT_EQ(device->open(path), syserr::kNotSerialDevice) << path.toStdString();
+        EXPECT_FALSE(device->isOpen());
+        // Presence asks only what kind of file it is: a device that is no terminal is listed,
+        // and refused when chosen.
+        EXPECT_EQ(device->present(path), path.startsWith(QStringLiteral("/dev/")));
+    }
+    EXPECT_FALSE(pipe.opened());
+    EXPECT_EQ(test::folderRecord(dir.path()), before);
+
+    const ENotSerialDevice refused =
+        raised<ENotSerialDevice>(serial_error::kNotSerialDevice, dir.filePath("folder"));
+    EXPECT_EQ(refused.message(), "\"" + dir.filePath("folder") +
+                                     "\" is not a serial device (it is a folder). Make it a link "
+                                     "to the port's device, for example /dev/ttyUSB0");
+    EXPECT_NE(dynamic_cast<const EOpenComm*>(&refused), nullptr);
+
+    // A terminal still opens.
+    test::PtyPair pty;
+    const auto device = createSerialDevice();
+    EXPECT_EQ(device->open(pty.slavePath()), 0);
+    EXPECT_TRUE(device->isOpen());
+}
+
 TEST(SerialErrorTest, OpenFailuresShareTheirBases) {
     const EAlreadyOpen open;
     EXPECT_NE(dynamic_cast<const EOpenComm*>(&open), nullptr);
@@ -57,6 +97,47 @@ TEST(SerialErrorTest, OpenFailuresShareTheirBases) {
     EXPECT_NE(dynamic_cast<const ENoPortSelected*>(&cancelled), nullptr);
     EXPECT_EQ(inOutErrorText(-7), QString());
     EXPECT_EQ(inOutErrorText(-162), QStringLiteral("General failure"));
+}
+
+TEST(SerialErrorTest, ReportsNameTheExceptionsOwnClass) {
+    EXPECT_EQ(exceptionClassName(EInOutError(-160)), QStringLiteral("EInOutError"));
+    EXPECT_EQ(exceptionClassName(EBadId()), QStringLiteral("EBadId"));
+    EXPECT_EQ(exceptionClassName(ESerialException(QStringLiteral("x"), 0)),
+              QStringLiteral("ESerialException"));
+    EXPECT_EQ(exceptionClassName(EOutOfMemory()), QStringLiteral("EOutOfMemory"));
+}
+
+TEST(SerialErrorTest, NoPortFoundShowsTheFolderAsTheUserTypesIt) {
+    const ENoPortFound inHome(QDir::homePath() + QStringLiteral("/.config/QEV/ports"));
+    EXPECT_EQ(inHome.message(), QStringLiteral("No serial port was found. Connect the clock's "
+                                               "adapter, or link a device as "
+                                               "~/.config/QEV/ports/COMn"));
+    EXPECT_EQ(inHome.ErrorCode(), -2011);
+    const ENoPortFound elsewhere(QStringLiteral("/srv/cfg/QEV/ports"));
+    EXPECT_TRUE(elsewhere.message().endsWith(QStringLiteral("as /srv/cfg/QEV/ports/COMn")));
+}
+
+// 18 characters at the last rate; a character is start bit, data bits, parity, stop bits.
+TEST(LineChangePauseTest, CountsEveryBitOfACharacter) {
+    auto at = [](quint32 baud, quint8 bits, quint8 parity, quint8 stop) {
+        LineSettings s;
+        s.byteSize = bits;
+        s.parity = parity;
+        s.stopBits = stop;
+        return lineChangePauseMs(baud, s);
+    };
+    EXPECT_EQ(at(115200, 8, pNone, 0), 2);  // the open's pause
+    EXPECT_EQ(at(4800, 8, pNone, 0), 38);   // 10 bits
+    EXPECT_EQ(at(4800, 7, pNone, 0), 34);   // 9 bits
+    EXPECT_EQ(at(4800, 8, pEven, 0), 42);   // 11 bits
+    EXPECT_EQ(at(4800, 8, pMark, 0), 42);
+    EXPECT_EQ(at(4800, 8, pNone, 2), 42);  // two stop bits
+    EXPECT_EQ(at(4800, 8, pOdd, 2), 45);   // 12 bits
+    EXPECT_EQ(at(4800, 5, pNone, 1), 30);  // one and a half stop bits count as two
+    EXPECT_EQ(at(300, 8, pNone, 0), 600);
+    // Under 1 ms the pause is doubled before it is rounded up: 0.54 ms becomes 2 ms, not 1.
+    EXPECT_EQ(at(230400, 5, pNone, 0), 2);
+    EXPECT_EQ(at(0, 8, pNone, 0), 0);
 }
 
 TEST(SelectedComNumTest, ReadsTheNumberAfterThePrefix) {

@@ -204,7 +204,8 @@ TEST_F(FormStorageTest, AFailedWriteIsShownAtCloseAndAgainAtDestructionAndTheWin
 }
 
 TEST_F(FormStorageTest, ARestoreThatFailsIsReportedAndLeavesTheRestoredFlagUnset) {
-    QDir().mkpath(file());  // a folder where the file should be: it cannot be read
+    QDir().mkpath(dir_.filePath("QEV"));
+    QFile::link("settings.reg", file());  // a link to itself: it cannot be read
     auto w = std::make_unique<WindowDouble>(file());
     w->show();
     ASSERT_EQ(w->reported->size(), 1);
@@ -225,12 +226,12 @@ TEST_F(FormStorageTest, OnlyTheFirstShowRestoresEvenAfterAFailedRestore) {
     // The first restore fails; when the window is shown again the file reads, but the user's
     // choice made meanwhile stays.
     const QString other = dir_.filePath("other.reg");
-    QDir().mkpath(other);
+    QFile::link("other.reg", other);
     WindowDouble v(other);
     v.show();
     EXPECT_EQ(v.reported->size(), 1);
     v.radio->setItemIndex(4);
-    QDir().rmdir(other);
+    QFile::remove(other);
     QFile::copy(file(), other);
     v.show();
     EXPECT_EQ(v.radio->itemIndex(), 4);

@@ -205,7 +205,8 @@ TEST_F(SettingsStoreTest, WriteFailuresCarryTheRegistryTextsWithTheFilePath) {
 }
 
 TEST_F(SettingsStoreTest, AFileThatCannotBeOpenedGivesTheReadText) {
-    ASSERT_TRUE(QDir(dir_.path()).mkdir("settings.reg"));
+    // A link to itself: root, too, can open nothing there.
+    ASSERT_TRUE(QFile::link("settings.reg", file()));
     try {
         store().ReadInteger("MainForm\\FormVersion", 0);
         FAIL() << "no error";

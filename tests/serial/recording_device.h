@@ -1,0 +1,100 @@
+#pragma once
+// Test support: a device layer that records the calls the worker makes, in order, and fails
+// or stalls where a test says so. Every device the port component creates while a
+// RecordingDevices object lives is one of these, all sharing one record.
+
+#include "serial/dispatcher.h"
+#include "serial/serial_device.h"
+
+#include <QStringList>
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+namespace qev::test {
+
+// What the devices did and how they behave; shared by the worker's threads, so locked.
+class DeviceRecord {
+public:
+    using Clock = std::chrono::steady_clock;
+    struct Call {
+        QString what;  // "open <path>", "setState", "DTR on", "write <hex>", "purgeOutput", ...
+        Clock::time_point at;
+    };
+
+    void add(const QString& what);
+    std::vector<Call> calls() const;
+    QStringList names() const;  // the calls' texts only
+    std::vector<LineSettings> written() const;
+    QByteArray bytesWritten() const;
+    void clear();
+
+    // Behaviour. Errors are syserr numbers, 0 for none.
+    std::atomic<int> openError{0};
+    std::atomic<int> setStateError{0};
+    std::atomic<int> readError{0};  // reads fail with it from now on
+    std::atomic<bool> readRunsOutOfMemory{false};
+    std::atomic<bool> stalled{false};  // writes take nothing, as on a line held by flow control
+    std::function<bool(const QString& path)> present = [](const QString&) { return false; };
+    // What the driver reports before the first write of the settings.
+    LineSettings initial = driverDefaults();
+
+    static LineSettings driverDefaults();
+
+private:
+    friend class RecordingDevice;
+    mutable std::mutex lock_;
+    std::vector<Call> calls_;
+    std::vector<LineSettings> written_;
+    QByteArray bytes_;
+};
+
+class RecordingDevice : public SerialDevice {
+public:
+    explicit RecordingDevice(std::shared_ptr<DeviceRecord> record);
+
+    int open(const QString& devicePath) override;
+    bool isOpen() const override;
+    void close() override;
+    int setupQueues(int inSize, int outSize) override;
+    int getState(LineSettings& settings) override;
+    int setState(const LineSettings& settings) override;
+    void setControlLine(ControlLine line, bool on) override;
+    quint32 modemStatus() override;
+    int write(const char* data, qint64 length, qint64& written) override;
+    int read(char* data, qint64 length, qint64& got) override;
+    WaitResult waitWritable(int timeoutMs, std::initializer_list<Event*> wake) override;
+    WaitResult waitReadable(int timeoutMs, std::initializer_list<Event*> wake) override;
+    WaitResult waitLineEvent(int timeoutMs, std::initializer_list<Event*> wake) override;
+    void purgeOutput() override;
+    void purgeInput() override;
+    quint32 takeErrors() override { return 0; }
+    bool present(const QString& devicePath) const override;
+
+private:
+    std::shared_ptr<DeviceRecord> record_;
+    std::atomic<bool> open_{false};
+    LineSettings state_;  // the driver's settings, under the record's lock
+};
+
+// Puts RecordingDevices behind every worker for the object's lifetime.
+class RecordingDevices {
+public:
+    RecordingDevices();
+    ~RecordingDevices();
+    RecordingDevices(const RecordingDevices&) = delete;
+    RecordingDevices& operator=(const RecordingDevices&) = delete;
+
+    DeviceRecord& record() { return *record_; }
+    std::shared_ptr<DeviceRecord> shared() const { return record_; }
+
+private:
+    std::shared_ptr<DeviceRecord> record_ = std::make_shared<DeviceRecord>();
+    TSerialDispatcher::DeviceFactory previous_;
+};
+
+}  // namespace qev::test
