@@ -43,6 +43,19 @@ void ListBox::setItems(const QStringList& lines) {
     setUpdatesEnabled(true);
 }
 
+int ListBox::ItemIndex() const {
+    const QModelIndexList rows = selectionModel()->selectedRows();
+    return rows.isEmpty() ? -1 : rows.first().row();
+}
+
+void ListBox::setItemIndex(int row) {
+    if (row >= 0 && row < count()) {
+        setCurrentRow(row, QItemSelectionModel::ClearAndSelect);
+    } else {
+        clearSelection();
+    }
+}
+
 void ListBox::setLine(int row, const QString& line) {
     if (QListWidgetItem* it = item(row))
         it->setText(line);

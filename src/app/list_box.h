@@ -10,6 +10,7 @@ namespace qev {
 class ListBox : public QListWidget {
     Q_OBJECT
     Q_PROPERTY(QStringList Items READ Items WRITE setItems)
+    Q_PROPERTY(int ItemIndex READ ItemIndex WRITE setItemIndex)
 public:
     explicit ListBox(QWidget* parent = nullptr);
 
@@ -17,8 +18,11 @@ public:
     // Replaces every line at once (one repaint); the selection is cleared.
     void setItems(const QStringList& lines);
 
-    int ItemIndex() const { return currentRow(); }
-    void setItemIndex(int row) { setCurrentRow(row); }
+    // The selected line, -1 for none. The current row is not enough: a list entered with the
+    // keyboard has a current row (its focus frame) before anything is selected.
+    int ItemIndex() const;
+    // Selects the line and makes it current; -1 or a row outside the list selects nothing.
+    void setItemIndex(int row);
     // Replaces one line in place; the selection stays where it is.
     void setLine(int row, const QString& line);
 

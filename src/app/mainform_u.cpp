@@ -7,6 +7,7 @@
 #include "app/setzone.h"
 #include "protocol/date_time_value.h"
 #include "protocol/messages.h"
+#include "protocol/time_set_check.h"
 #include "protocol/zone_line.h"
 #include "serial/timed_send.h"
 #include "serial/transmission.h"
@@ -190,6 +191,7 @@ void TMainForm::FormCreate() {
 }
 
 void TMainForm::Button1Click() {
+    checkTimeSetInputs(date1_->Date(), time1_->maskedText());
     SendIt(buildTimeSetMessage(date1_->Date(), time1_->maskedText()));
 }
 

@@ -77,19 +77,25 @@ TdlgSetZone::TdlgSetZone(QWidget* parent)
 
 QString TdlgSetZone::DoIt(const QString& line) {
     label1_->setText(line.left(7));
-    maskEdit1_->setMaskedText(line.mid(10, 5));
+    // The line's offset always has ":"; the field shows the locale's time separator.
+    maskEdit1_->setMaskedText(offsetForField(line, maskEdit1_->localeFormats().timeSeparator));
     checkBox1_->setChecked(line.size() >= 10 && line[9] == u'-');
     const QString tail = zoneTail(line);
     const qint32 rule = tailRuleIndex(tail);  // a bad index ends the edit before anything shows
     comboBox1_->setCurrentIndex(rule >= 0 && rule < comboBox1_->count() ? rule : -1);
+    const int shownRule = comboBox1_->currentIndex();
     checkBox2_->setChecked(tailIs24Hour(tail));
 
     okBtn_->setFocus();
     if (exec() != 1)
         return line;
     const int index = comboBox1_->currentIndex();
-    return writeZoneLine(line.left(7), checkBox1_->isChecked(), maskEdit1_->maskedText(), index,
-                         index >= 0 ? comboBox1_->itemText(index) : QString(),
+    // A rule box left as it opened keeps the line's rule, also one the list does not hold.
+    const QString ruleText = index == shownRule
+                                 ? tailRuleText(tail)
+                                 : QString::number(index) + u':' + comboBox1_->itemText(index);
+    return writeZoneLine(line.left(7), checkBox1_->isChecked(),
+                         offsetFromField(maskEdit1_->maskedText()), ruleText,
                          checkBox2_->isChecked());
 }
 

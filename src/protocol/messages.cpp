@@ -14,12 +14,14 @@ void appendText(QByteArray& out, const QString& text) {
     }
 }
 
+// The line is named by its place as the list numbers it, from 00, and quoted whole.
 char fieldByte(qint32 value, int k, const QString& line, const char* field) {
     if (value < 0 || value > 0xFF) {
         throw EZoneValueError(
             QStringLiteral("Zone line %1 (\"%2\"): the %3 %4 does not fit in one byte (0 to 255). "
                            "Edit the zone and send again.")
-                .arg(QString::number(k + 1), line, QLatin1String(field), QString::number(value)));
+                .arg(QStringLiteral("%1").arg(k, 2, 10, QLatin1Char('0')), line,
+                     QLatin1String(field), QString::number(value)));
     }
     return char(value);
 }

@@ -65,10 +65,29 @@ ZoneEdit readForEditing(const QString& line) {
     return e;
 }
 
+QString offsetForField(const QString& line, QChar fieldSeparator) {
+    return positions(line, 11, 2) + fieldSeparator + positions(line, 14, 2);
+}
+
+QString offsetFromField(const QString& fieldText) {
+    return fieldText.left(2) + u':' + fieldText.mid(3, 2);
+}
+
+QString tailRuleText(const QString& tail) {
+    const qsizetype comma = tail.indexOf(u',');
+    return comma < 0 ? tail : tail.left(comma);
+}
+
 QString writeZoneLine(const QString& zoneName, bool negative, const QString& offsetText,
                       int ruleIndex, const QString& ruleName, bool is24Hour) {
+    return writeZoneLine(zoneName, negative, offsetText,
+                         QString::number(ruleIndex) + u':' + ruleName, is24Hour);
+}
+
+QString writeZoneLine(const QString& zoneName, bool negative, const QString& offsetText,
+                      const QString& ruleText, bool is24Hour) {
     return zoneName + QStringLiteral("  ") + (negative ? u'-' : u'+') + offsetText +
-           QStringLiteral("  ") + QString::number(ruleIndex) + u':' + ruleName + u',' +
+           QStringLiteral("  ") + ruleText + u',' +
            (is24Hour ? QStringLiteral("24 hr") : QStringLiteral("12 hr"));
 }
 

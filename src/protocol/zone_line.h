@@ -45,8 +45,21 @@ QString zoneTail(const QString& line);
 qint32 tailRuleIndex(const QString& tail);
 bool tailIs24Hour(const QString& tail);
 
+// The offset as an entry field shows it: the line's hours and minutes (positions 11..12 and
+// 14..15, as far as the line reaches) around the field's own separator. The line's character at
+// 13 is not read, so a line keeps its ":" whatever separator the field shows.
+QString offsetForField(const QString& line, QChar fieldSeparator);
+// The five-character offset text of a line from a field's five characters: ":" in the middle.
+QString offsetFromField(const QString& fieldText);
+
+// The tail's rule as written: index, ":" and name, up to the first ",".
+QString tailRuleText(const QString& tail);
+
 // The whole line as the editor writes it; the gaps are always two blanks.
 QString writeZoneLine(const QString& zoneName, bool negative, const QString& offsetText,
                       int ruleIndex, const QString& ruleName, bool is24Hour);
+// The same with the rule given as its whole text ("<index>:<name>").
+QString writeZoneLine(const QString& zoneName, bool negative, const QString& offsetText,
+                      const QString& ruleText, bool is24Hour);
 
 }  // namespace qev

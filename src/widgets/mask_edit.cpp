@@ -196,7 +196,9 @@ void TCustomMaskEdit::typeText(const QString& text) {
         if (result == MaskEngine::Typed::Refused) {
             beep();
         }
-        if (engine_.editText() != before) {
+        // An accepted character is a change even when it repeats the one it replaced, so the
+        // date field's correction sees every keystroke.
+        if (result == MaskEngine::Typed::Accepted || engine_.editText() != before) {
             // The change is seen with the caret right after the typed character.
             changeCaret_ = written >= 0 ? written + 1 : engine_.selStart();
             Change();

@@ -98,11 +98,9 @@ MaskEngine::Typed MaskEngine::type(QChar c, int* writtenAt) {
         return Typed::Refused;
     }
     if (mask_.accepts(p, c)) {
-        const QChar stored = mask_.converted(p, c);
-        if (edit_[p] != stored) {
-            edit_[p] = stored;
-            modified_ = true;
-        }
+        // Typing over a character with the same one is still the user's edit.
+        edit_[p] = mask_.converted(p, c);
+        modified_ = true;
         setCursor(p + 1);
         if (writtenAt) {
             *writtenAt = p;

@@ -5,8 +5,11 @@
 #include "test_application.h"
 
 #include <QApplication>
+#include <QLineEdit>
 #include <QRadioButton>
 #include <QSignalSpy>
+#include <QTest>
+#include <QVBoxLayout>
 
 #include <gtest/gtest.h>
 
@@ -71,6 +74,35 @@ TEST_F(Controls, ListBoxItemsReplaceTheWholeList) {
     EXPECT_EQ(list.Items(), QStringList{QStringLiteral("x")});
     EXPECT_EQ(list.ItemIndex(), -1);
     EXPECT_EQ(list.sizeHintForRow(0), 14);
+}
+
+TEST_F(Controls, ListBoxItemIndexIsTheSelectionNotTheFocusFrame) {
+    QWidget window;
+    auto* before = new QLineEdit(&window);
+    auto* list = new ListBox(&window);
+    auto* layout = new QVBoxLayout(&window);
+    layout->addWidget(before);
+    layout->addWidget(list);
+    list->setItems({QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")});
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    before->setFocus();
+    QTest::keyClick(before, Qt::Key_Tab);
+    ASSERT_TRUE(list->hasFocus());
+    // Entered with Tab, the first row has the focus frame but is not selected; the property is
+    // what the form storage would keep.
+    EXPECT_EQ(list->currentRow(), 0);
+    EXPECT_EQ(list->ItemIndex(), -1);
+    EXPECT_EQ(list->property("ItemIndex").toInt(), -1);
+    QTest::keyClick(list, Qt::Key_Down);
+    EXPECT_EQ(list->ItemIndex(), 1);
+    ASSERT_TRUE(list->setProperty("ItemIndex", 2));
+    EXPECT_EQ(list->selectedItems().value(0), list->item(2));
+    EXPECT_EQ(list->currentRow(), 2);
+    list->setProperty("ItemIndex", 7);
+    EXPECT_TRUE(list->selectedItems().isEmpty());
+    EXPECT_EQ(list->ItemIndex(), -1);
 }
 
 }  // namespace

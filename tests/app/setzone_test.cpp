@@ -6,6 +6,7 @@
 
 #include "modal_helpers.h"
 #include "protocol/exception.h"
+#include "widgets/locale_formats.h"
 #include "widgets/mask_edit.h"
 
 #include <QCheckBox>
@@ -15,6 +16,8 @@
 #include <QTest>
 
 #include <gtest/gtest.h>
+
+#include <memory>
 
 namespace qev {
 namespace {
@@ -138,13 +141,29 @@ TEST_F(SetZone, ChangedControlsWriteTheNewLine) {
     EXPECT_EQ(kDefault.size(), 31);
 }
 
-TEST_F(SetZone, UnknownRuleOpensWithNoSelectionAndWritesMinusOne) {
+TEST_F(SetZone, UnknownRuleOpensWithNoSelectionAndIsKeptUntilOneIsPicked) {
+    const QString mystery = QStringLiteral("Zone 09  +01:00  5:Mystery,12 hr");
     Shown shown;
-    const QString line = edit(QStringLiteral("Zone 09  +01:00  5:Mystery,12 hr"), &shown, {}, ok);
+    EXPECT_EQ(edit(mystery, &shown, {}, ok), mystery);
     EXPECT_EQ(shown.rule, -1);
-    EXPECT_EQ(line, QStringLiteral("Zone 09  +01:00  -1:,12 hr"));
-    edit(line, &shown, {}, ok);
-    EXPECT_EQ(shown.rule, -1);
+    // Only the rule text is kept: the rest is written from the controls as always.
+    EXPECT_EQ(edit(
+                  QStringLiteral("Zone 09 *+01:00 x5:Mystery"), nullptr,
+                  [](TdlgSetZone* d) {
+                      d->CheckBox1()->setFocus(Qt::TabFocusReason);
+                      QTest::keyClick(d->CheckBox1(), Qt::Key_Space);
+                  },
+                  ok),
+              QStringLiteral("Zone 09  -01:00  5:Mystery,12 hr"));
+    // A rule picked with the keys replaces it.
+    const QString picked = edit(
+        mystery, nullptr,
+        [](TdlgSetZone* d) {
+            d->ComboBox1()->setFocus(Qt::TabFocusReason);
+            QTest::keyClick(d->ComboBox1(), Qt::Key_Home);
+        },
+        ok);
+    EXPECT_EQ(picked, QStringLiteral("Zone 09  +01:00  0:No DST,12 hr"));
 }
 
 TEST_F(SetZone, UnreadableRuleIndexRaisesWithoutShowing) {
@@ -165,6 +184,57 @@ TEST_F(SetZone, UnreadableRuleIndexRaisesWithoutShowing) {
     EXPECT_FALSE(shownAtAll);
     EXPECT_FALSE(dialog_.isVisible());
 }
+
+// The dialog under the formats of a named locale; the line's offset keeps its ":" whatever
+// separator the field shows.
+class SetZoneInLocale : public ::testing::TestWithParam<const char*> {
+protected:
+    static void SetUpTestSuite() { qev::test::ensureApplication<QApplication>(); }
+    void SetUp() override {
+        setSystemFormats(LocaleFormats::fromLocale(QLocale(QString::fromLatin1(GetParam()))));
+        dialog_ = std::make_unique<TdlgSetZone>();
+    }
+    void TearDown() override {
+        dialog_.reset();
+        setSystemFormats(std::nullopt);
+    }
+    // Opens line, records the offset field's text, types keys into the field if any, then
+    // presses Enter.
+    QString confirm(const QString& line, QString* shown, const QString& keys = {}) {
+        onNextModal<TdlgSetZone>([=](TdlgSetZone* d) {
+            *shown = d->MaskEdit1()->text();
+            EXPECT_TRUE(QTest::qWaitForWindowActive(d));
+            if (!keys.isEmpty()) {
+                QTest::keyClick(d->focusWidget(), Qt::Key_Tab);
+                QTest::keyClick(d->focusWidget(), Qt::Key_Tab);
+                EXPECT_TRUE(d->MaskEdit1()->hasFocus());
+                QTest::keyClicks(d->MaskEdit1(), keys);
+            }
+            QTest::keyClick(d->focusWidget(), Qt::Key_Return);
+        });
+        return dialog_->DoIt(line);
+    }
+    QChar separator() const { return dialog_->MaskEdit1()->localeFormats().timeSeparator; }
+
+    std::unique_ptr<TdlgSetZone> dialog_;
+};
+
+TEST_P(SetZoneInLocale, OffsetShowsTheLocaleSeparatorAndTheLineKeepsTheColon) {
+    QString shown;
+    EXPECT_EQ(confirm(kZone04, &shown), kZone04);
+    EXPECT_EQ(shown, QStringLiteral("03") + separator() + QStringLiteral("30"));
+    EXPECT_EQ(confirm(kDefault, &shown), kDefault);
+
+    EXPECT_EQ(confirm(kDefault, &shown, QStringLiteral("1245")),
+              QStringLiteral("Zone 07  +12:45  0:No DST,12 hr"));
+
+    // A line that carries another separator (written by an older build) reads by position.
+    EXPECT_EQ(confirm(QStringLiteral("Zone 01  +05.30  0:No DST,12 hr"), &shown),
+              QStringLiteral("Zone 01  +05:30  0:No DST,12 hr"));
+    EXPECT_EQ(shown, QStringLiteral("05") + separator() + QStringLiteral("30"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Locales, SetZoneInLocale, ::testing::Values("C", "en_US", "fi_FI"));
 
 }  // namespace
 }  // namespace qev

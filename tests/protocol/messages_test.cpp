@@ -87,7 +87,7 @@ TEST(ZoneConfigMessage, ValuesThatAreNoByteAreRefused) {
         buildZoneConfigMessage(lines);
         FAIL();
     } catch (const EZoneValueError& e) {
-        EXPECT_TRUE(e.message().startsWith("Zone line 5 (\"Zone 04  +03:30  -1:,24 hr\")"));
+        EXPECT_TRUE(e.message().startsWith("Zone line 04 (\"Zone 04  +03:30  -1:,24 hr\")"));
         EXPECT_TRUE(e.message().contains("DST rule index -1"));
     }
     lines[4] = "Zone 04  +03:30  300:x,12 hr";

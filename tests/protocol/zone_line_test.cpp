@@ -99,5 +99,21 @@ TEST(ZoneLine, EditorRoundTripAndRewrite) {
     EXPECT_EQ(readForEditing("Zone 04  +03:30  -1:,24 hr").ruleIndex, -1);
 }
 
+TEST(ZoneLine, OffsetCrossesToAFieldAndBackByPosition) {
+    // The line's ":" never reaches a field that shows another separator, and comes back.
+    EXPECT_EQ(offsetForField(kUsLine, u'.'), "10.30");
+    EXPECT_EQ(offsetFromField("10.30"), "10:30");
+    EXPECT_EQ(offsetForField("Zone 01  +05.30  0:No DST,12 hr", u':'), "05:30");
+    // Blanks stay where they are; a short line gives short pieces.
+    EXPECT_EQ(offsetFromField(" 5.  "), " 5:  ");
+    EXPECT_EQ(offsetForField("Zone 01  +5", u'.'), "5.");
+    EXPECT_EQ(offsetForField("Zone 01", u'.'), ".");
+
+    EXPECT_EQ(tailRuleText("5:Mystery,12 hr"), "5:Mystery");
+    EXPECT_EQ(tailRuleText("1:US Standard (as of 2007)"), "1:US Standard (as of 2007)");
+    EXPECT_EQ(writeZoneLine("Zone 09", true, "01:00", "5:Mystery", true),
+              "Zone 09  -01:00  5:Mystery,24 hr");
+}
+
 }  // namespace
 }  // namespace qev

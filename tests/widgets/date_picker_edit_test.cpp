@@ -97,6 +97,19 @@ TEST_F(DateField, MonthAndDayCorrectedWhenTheirLastDigitIsTyped) {
     EXPECT_EQ(field->Date(), day(2026, 12, 1));
 }
 
+TEST_F(DateField, DayCorrectedWhenTheLastDigitRepeatsTheOldOne) {
+    retype(QStringLiteral("02302026"));
+    key(Qt::Key_Home);
+    type(QStringLiteral("13"));
+    EXPECT_EQ(field->maskedText(), QStringLiteral("12/30/2026"));
+    // The second 0 lands on a 0 already there: nothing changes, yet the day is corrected.
+    type(QStringLiteral("00"));
+    EXPECT_EQ(field->maskedText(), QStringLiteral("12/01/2026"));
+    leave();
+    EXPECT_TRUE(errors.empty()) << errors[0].message.toStdString();
+    EXPECT_EQ(field->Date(), day(2026, 12, 1));
+}
+
 TEST_F(DateField, SeparatorJumpAndPartialFiguresOnLeaving) {
     retype(QStringLiteral("1/8/2026"));
     EXPECT_EQ(field->maskedText(), QStringLiteral("1 /8 /2026"));

@@ -119,6 +119,23 @@ TEST_F(TimeField, UntouchedOrCompleteEntriesLeaveFreely) {
     EXPECT_EQ(beeps, 0);
 }
 
+TEST_F(TimeField, RetypingTheSameDigitCountsAsAnEdit) {
+    // Assigned with a hole: untouched, it may be left; retyped, it is the user's entry.
+    field->setMaskedText(QStringLiteral("1 :20:30"));
+    tabInto();
+    leave();
+    EXPECT_TRUE(errors.empty());
+    field->setFocus(Qt::MouseFocusReason);
+    key(Qt::Key_Home);
+    type(QStringLiteral("1"));
+    EXPECT_EQ(field->maskedText(), QStringLiteral("1 :20:30"));
+    EXPECT_TRUE(field->Modified());
+    leave();
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_TRUE(errors[0].isEditError);
+    EXPECT_EQ(field->selectionStart(), 1);
+}
+
 TEST_F(TimeField, LettersBeepAndTheSeparatorJumps) {
     tabInto();
     type(QStringLiteral("a"));

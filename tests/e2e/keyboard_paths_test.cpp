@@ -1,0 +1,300 @@
+// The main window driven by keys and clicks alone, in more than one locale: choosing a zone,
+// confirming it unchanged, and what the send buttons refuse.
+
+#include "app/list_box.h"
+#include "app/mainform_u.h"
+#include "app/setzone.h"
+#include "line_recorder.h"
+#include "modal_helpers.h"
+#include "protocol/zone_line.h"
+#include "test_application.h"
+#include "widgets/date_picker_edit.h"
+#include "widgets/locale_formats.h"
+#include "widgets/mask_edit.h"
+
+#include "app/application.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <ostream>
+
+// Readable failures.
+inline void PrintTo(const QString& s, std::ostream* os) {
+    *os << '"' << s.toStdString() << '"';
+}
+
+namespace qev {
+namespace {
+
+using test::LineRecorder;
+using test::MessageBoxCatcher;
+using test::onNextModal;
+
+QByteArray defaultConfiguration() {
+    QByteArray m(1, char(0xEE));
+    for (int k = 0; k < kZoneCount; ++k)
+        m += QByteArray::fromHex("2B00000000");
+    return m + char(0xFA);
+}
+
+// The window under the formats of a named locale ("C", "en_US", "fi_FI", ...): its separators
+// come from the locale data, not from what this machine has installed.
+class KeyboardPaths : public ::testing::TestWithParam<const char*> {
+protected:
+    static void SetUpTestSuite() { qev::test::ensureApplication<Application>(); }
+
+    void SetUp() override {
+        setSystemFormats(LocaleFormats::fromLocale(QLocale(QString::fromLatin1(GetParam()))));
+        ASSERT_TRUE(config_.isValid());
+        qputenv("XDG_CONFIG_HOME", config_.path().toLocal8Bit());
+        line_ = std::make_unique<LineRecorder>(config_.filePath(QStringLiteral("QEV/ports")), 1);
+        form_ = std::make_unique<TMainForm>();
+        editor_ = std::make_unique<TdlgSetZone>();
+        form_->setZoneEditor(editor_.get());
+        form_->show();
+        form_->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(form_.get()));
+    }
+
+    void TearDown() override {
+        form_->close();
+        editor_.reset();
+        form_.reset();
+        line_.reset();
+        setSystemFormats(std::nullopt);
+    }
+
+    QChar timeSeparator() const { return systemFormats().timeSeparator; }
+    QWidget* focused() const {
+        QWidget* w = QApplication::focusWidget();
+        return w ? w : form_.get();
+    }
+    void click(QWidget* w) { QTest::mouseClick(w, Qt::LeftButton); }
+    void clickRow(int row) {
+        ListBox* list = form_->ListBox1();
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                          list->visualItemRect(list->item(row)).center());
+    }
+    // Selects a row with a click, presses Edit and lets act work the dialog.
+    void editRow(int row, std::function<void(TdlgSetZone*)> act) {
+        clickRow(row);
+        onNextModal<TdlgSetZone>(std::move(act));
+        click(form_->btnEdit());
+    }
+    // Where the dialog's keys go, once it has become the active window.
+    static QWidget* keyTarget(TdlgSetZone* d) {
+        EXPECT_TRUE(QTest::qWaitForWindowActive(d));
+        return d->focusWidget() ? d->focusWidget() : d;
+    }
+    static void pressKey(TdlgSetZone* d, Qt::Key key) { QTest::keyClick(keyTarget(d), key); }
+    static void pressEnter(TdlgSetZone* d) { pressKey(d, Qt::Key_Return); }
+    // Tab from the dialog's first control until w has the focus.
+    static void tabTo(TdlgSetZone* d, QWidget* w) {
+        for (int i = 0; i < 8 && !w->hasFocus(); ++i)
+            pressKey(d, Qt::Key_Tab);
+        ASSERT_TRUE(w->hasFocus());
+    }
+
+    QTemporaryDir config_;
+    std::unique_ptr<LineRecorder> line_;
+    std::unique_ptr<TMainForm> form_;
+    std::unique_ptr<TdlgSetZone> editor_;
+};
+
+TEST_P(KeyboardPaths, EditOnARowWithOnlyTheFocusFrameOpensNothing) {
+    ListBox* list = form_->ListBox1();
+    for (int i = 0; i < 12 && !list->hasFocus(); ++i)
+        QTest::keyClick(focused(), Qt::Key_Tab, Qt::ShiftModifier);
+    ASSERT_TRUE(list->hasFocus());
+    ASSERT_TRUE(list->selectedItems().isEmpty());
+    QTest::keyClick(list, Qt::Key_Tab);
+    ASSERT_TRUE(form_->btnEdit()->hasFocus());
+
+    bool opened = false;
+    onNextModal<QWidget>(
+        [&](QWidget* w) {
+            opened = true;
+            w->close();
+        },
+        400);
+    QTest::keyClick(form_->btnEdit(), Qt::Key_Space);
+    test::spin(450);
+    EXPECT_FALSE(opened);
+    EXPECT_TRUE(list->selectedItems().isEmpty());
+    EXPECT_EQ(form_->ListBox1()->ItemIndex(), -1);
+
+    // Down in the list selects a row; Edit then opens that one.
+    QTest::keyClick(form_->btnEdit(), Qt::Key_Tab, Qt::ShiftModifier);
+    ASSERT_TRUE(list->hasFocus());
+    QTest::keyClick(list, Qt::Key_Down);
+    QString heading;
+    onNextModal<TdlgSetZone>([&](TdlgSetZone* d) {
+        heading = d->Label1()->text();
+        pressKey(d, Qt::Key_Escape);
+    });
+    QTest::keyClick(list, Qt::Key_Tab);
+    QTest::keyClick(form_->btnEdit(), Qt::Key_Space);
+    EXPECT_EQ(heading, QStringLiteral("Zone 01"));
+    EXPECT_EQ(form_->ListBox1()->ItemIndex(), 1);
+}
+
+TEST_P(KeyboardPaths, ZoneConfirmedUnchangedKeepsItsLineAndTypedOffsetsUseTheColon) {
+    QString shown;
+    editRow(0, [&](TdlgSetZone* d) {
+        shown = d->MaskEdit1()->text();
+        pressEnter(d);
+    });
+    // The field shows the locale's separator; the line keeps its own.
+    EXPECT_EQ(shown, QStringLiteral("00") + timeSeparator() + QStringLiteral("00"));
+    EXPECT_EQ(form_->ListBox1()->item(0)->text(), defaultZoneLines()[0]);
+
+    editRow(5, [](TdlgSetZone* d) {
+        tabTo(d, d->MaskEdit1());
+        QTest::keyClicks(d->MaskEdit1(), QStringLiteral("0530"));
+        pressEnter(d);
+    });
+    EXPECT_EQ(form_->ListBox1()->item(5)->text(),
+              QStringLiteral("Zone 05  +05:30  0:No DST,12 hr"));
+
+    MessageBoxCatcher boxes;
+    click(form_->Button3());
+    QByteArray expected = defaultConfiguration();
+    expected.replace(1 + 5 * 5, 5, QByteArray::fromHex("2B051E0000"));
+    EXPECT_EQ(line_->take(82, 2000).toHex(' '), expected.toHex(' '));
+    EXPECT_TRUE(boxes.texts().isEmpty()) << boxes.texts().join('|').toStdString();
+}
+
+TEST_P(KeyboardPaths, RuleOutsideTheListIsKeptUnlessTheUserPicksOne) {
+    QStringList lines = defaultZoneLines();
+    lines[2] = QStringLiteral("Zone 02  +01:00  5:Mystery,12 hr");  // as restored from a store
+    form_->ListBox1()->setItems(lines);
+
+    int rule = -2;
+    editRow(2, [&](TdlgSetZone* d) {
+        rule = d->ComboBox1()->currentIndex();
+        pressEnter(d);
+    });
+    EXPECT_EQ(rule, -1);
+    EXPECT_EQ(form_->ListBox1()->item(2)->text(), lines[2]);
+
+    // Ticking 24 hours keeps the rule text too.
+    editRow(2, [](TdlgSetZone* d) {
+        tabTo(d, d->CheckBox2());
+        QTest::keyClick(d->CheckBox2(), Qt::Key_Space);
+        pressEnter(d);
+    });
+    EXPECT_EQ(form_->ListBox1()->item(2)->text(),
+              QStringLiteral("Zone 02  +01:00  5:Mystery,24 hr"));
+
+    MessageBoxCatcher boxes;
+    click(form_->Button3());
+    QByteArray expected = defaultConfiguration();
+    expected.replace(1 + 5 * 2, 5, QByteArray::fromHex("2B01000501"));
+    EXPECT_EQ(line_->take(82, 2000).toHex(' '), expected.toHex(' '));
+    EXPECT_TRUE(boxes.texts().isEmpty()) << boxes.texts().join('|').toStdString();
+
+    // Picking a rule with the keys writes the picked one.
+    editRow(2, [](TdlgSetZone* d) {
+        tabTo(d, d->ComboBox1());
+        QTest::keyClick(d->ComboBox1(), Qt::Key_End);
+        pressEnter(d);
+    });
+    EXPECT_EQ(form_->ListBox1()->item(2)->text(),
+              QStringLiteral("Zone 02  +01:00  1:US Standard (as of 2007),24 hr"));
+}
+
+TEST_P(KeyboardPaths, ZoneValueErrorNamesTheLineAsTheListShowsIt) {
+    QStringList lines = defaultZoneLines();
+    lines[3] = QStringLiteral("Zone 03  +00:00  300:Odd,12 hr");  // as restored from a store
+    form_->ListBox1()->setItems(lines);
+    MessageBoxCatcher boxes;
+    click(form_->Button3());
+    test::spin(50);
+    ASSERT_EQ(boxes.texts().size(), 1);
+    EXPECT_TRUE(boxes.texts()[0].startsWith(QStringLiteral(
+        "Zone line 03 (\"Zone 03  +00:00  300:Odd,12 hr\"): the DST rule index 300")))
+        << boxes.texts()[0].toStdString();
+    EXPECT_TRUE(line_->take(1, 500).isEmpty());
+}
+
+TEST_P(KeyboardPaths, SendAboveRefusesAnEmptyDate) {
+    TDatePickerEdit* date = form_->Date1();
+    click(date);
+    QTest::keyClick(date, Qt::Key_Delete, Qt::AltModifier);
+    ASSERT_EQ(date->Date(), 0.0);
+    MessageBoxCatcher boxes;
+    click(form_->Button1());
+    test::spin(50);
+    ASSERT_EQ(boxes.texts().size(), 1) << boxes.texts().join('|').toStdString();
+    EXPECT_TRUE(boxes.texts()[0].startsWith(QStringLiteral("The date field holds no date")))
+        << boxes.texts()[0].toStdString();
+    EXPECT_TRUE(line_->take(1, 700).isEmpty());
+    EXPECT_EQ(date->Date(), 0.0);
+    EXPECT_TRUE(date->text().isEmpty());
+}
+
+TEST_P(KeyboardPaths, SendAboveRefusesAnImpossibleTime) {
+    TMaskEdit* time = form_->Time1();
+    click(time);
+    QTest::keyClick(time, Qt::Key_Home);
+    QTest::keyClicks(time, QStringLiteral("256161"));
+    const QString typed = QStringLiteral("25") + timeSeparator() + QStringLiteral("61") +
+                          timeSeparator() + QStringLiteral("61");
+    ASSERT_EQ(time->maskedText(), typed);
+    MessageBoxCatcher boxes;
+    click(form_->Button1());
+    test::spin(50);
+    ASSERT_EQ(boxes.texts().size(), 1) << boxes.texts().join('|').toStdString();
+    EXPECT_EQ(boxes.texts()[0],
+              QStringLiteral("The time field (Zulu/UTC) holds \"%1\": the hours must be 00 to "
+                             "23. Correct the time and send again.")
+                  .arg(typed));
+    EXPECT_TRUE(line_->take(1, 700).isEmpty());
+    EXPECT_EQ(time->maskedText(), typed);
+}
+
+TEST_P(KeyboardPaths, SendAboveRefusesBlankTimeDigits) {
+    TMaskEdit* time = form_->Time1();
+    click(time);
+    QTest::keyClick(time, Qt::Key_Home);
+    QTest::keyClick(time, Qt::Key_Delete);
+    const QString typed = time->maskedText();
+    ASSERT_EQ(typed.at(0), u' ');
+    MessageBoxCatcher boxes;
+    click(form_->Button1());
+    test::spin(50);
+    // The field's own leaving check speaks first; the click still reaches Send Above.
+    ASSERT_FALSE(boxes.texts().isEmpty());
+    EXPECT_EQ(boxes.texts().last(),
+              QStringLiteral("The time field (Zulu/UTC) holds \"%1\": the hours need two digits. "
+                             "Correct the time and send again.")
+                  .arg(typed));
+    EXPECT_TRUE(line_->take(1, 700).isEmpty());
+    EXPECT_EQ(time->maskedText(), typed);
+}
+
+TEST_P(KeyboardPaths, SendAboveSendsAFullTimeInTheLocale) {
+    TMaskEdit* time = form_->Time1();
+    click(time);
+    QTest::keyClick(time, Qt::Key_Home);
+    QTest::keyClicks(time, QStringLiteral("235959"));
+    MessageBoxCatcher boxes;
+    click(form_->Button1());
+    const QByteArray m = line_->take(14, 2000);
+    ASSERT_EQ(m.size(), 14) << m.toHex(' ').toStdString();
+    EXPECT_EQ(m.mid(1, 6), QByteArray("235959"));
+    EXPECT_TRUE(boxes.texts().isEmpty()) << boxes.texts().join('|').toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(Locales, KeyboardPaths, ::testing::Values("C", "en_US", "fi_FI"));
+
+}  // namespace
+}  // namespace qev
