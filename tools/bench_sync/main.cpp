@@ -165,8 +165,14 @@ int main(int argc, char** argv) {
             if (status != 0)
                 std::fprintf(stderr, "%s", qPrintable(err));
         } else {
-            status = QProcess::execute(
-                qev, {QStringLiteral("sync"), QStringLiteral("--port"), QStringLiteral("COM1")});
+            QProcess p;
+            p.setStandardOutputFile(QProcess::nullDevice());
+            p.setStandardErrorFile(QProcess::nullDevice());
+            p.start(qev,
+                    {QStringLiteral("sync"), QStringLiteral("--port"), QStringLiteral("COM1")});
+            status = p.waitForFinished(10000) && p.exitStatus() == QProcess::NormalExit
+                         ? p.exitCode()
+                         : -1;
         }
         QByteArray bytes;
         qint64 firstNs = 0, second = 0;
