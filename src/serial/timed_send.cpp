@@ -5,6 +5,7 @@
 #include "serial/transmission.h"
 
 #include <chrono>
+#include <thread>
 
 namespace qev {
 
@@ -72,8 +73,13 @@ SyncPlan transmitOnSecond(TComPort& port, int itemIndex, qint64 messageBytes,
         throw;
     }
     // The port is open on its number now, so the cycle's own assignment and open do nothing
-    // (a prompt's choice included) and the bytes are queued at once.
-    transmit(port, int(port.ComNumber()) - 1, message, processEvents);
+    // (a prompt's choice included) and the bytes are queued at once. The drain loop pauses
+    // between passes: spinning, it would keep the writer thread waiting for a scheduler tick
+    // (several milliseconds) whenever the other processors are busy.
+    transmit(port, int(port.ComNumber()) - 1, message, [&processEvents] {
+        processEvents();
+        std::this_thread::sleep_for(std::chrono::microseconds(50));
+    });
     return plan;
 }
 

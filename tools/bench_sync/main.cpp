@@ -187,5 +187,9 @@ int main(int argc, char** argv) {
     std::printf("sync_error_p50_ms %.3f\n", percentile(errors, 0.50));
     std::printf("sync_error_p99_ms %.3f\n", percentile(errors, 0.99));
     std::printf("sync_error_max_ms %.3f\n", *std::max_element(errors.begin(), errors.end()));
+    std::printf("runs_over_2ms %lld of %d\n",
+                static_cast<long long>(
+                    std::count_if(errors.begin(), errors.end(), [](double e) { return e > 2.0; })),
+                runs);
     return 0;
 }
