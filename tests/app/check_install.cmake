@@ -46,31 +46,26 @@ foreach(key "OnCalendar=hourly" "Persistent=true" "WantedBy=timers.target")
         message(FATAL_ERROR "qev-sync.timer lacks ${key}")
     endif()
 endforeach()
-foreach(tool SYSTEMD_ANALYZE DESKTOP_FILE_VALIDATE)
-    if(NOT ${tool})
-        message(FATAL_ERROR "${tool} is not there: scripts/setup.sh installs it (as root)")
-    endif()
-endforeach()
-if(SYSTEMD_ANALYZE)
-    # A user manager's runtime folder of our own: none may exist where the tests run.
-    set(runtime ${PREFIX}-runtime)
-    file(MAKE_DIRECTORY ${runtime})
-    file(CHMOD ${runtime} DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE)
-    execute_process(COMMAND ${CMAKE_COMMAND} -E env XDG_RUNTIME_DIR=${runtime}
-                            ${SYSTEMD_ANALYZE} verify --user --man=no
-                            ${PREFIX}/lib/systemd/user/qev-sync.service
-                            ${PREFIX}/lib/systemd/user/qev-sync.timer
-                    RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE out)
-    file(REMOVE_RECURSE ${runtime})
-    if(NOT rc EQUAL 0 OR NOT out STREQUAL "")
-        message(FATAL_ERROR "systemd-analyze verify finds fault with the units:\n${out}")
-    endif()
+if(NOT SYSTEMD_ANALYZE OR NOT DESKTOP_FILE_VALIDATE)
+    message(FATAL_ERROR "systemd-analyze (package systemd) or desktop-file-validate (package "
+                        "desktop-file-utils) is missing: scripts/setup.sh installs them as root")
 endif()
-if(DESKTOP_FILE_VALIDATE)
-    execute_process(COMMAND ${DESKTOP_FILE_VALIDATE} ${PREFIX}/share/applications/qev.desktop
-                    RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE out)
-    if(NOT rc EQUAL 0)
-        message(FATAL_ERROR "qev.desktop does not validate:\n${out}")
-    endif()
+# A user manager's runtime folder of our own: none may exist where the tests run.
+set(runtime ${PREFIX}-runtime)
+file(MAKE_DIRECTORY ${runtime})
+file(CHMOD ${runtime} DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE)
+execute_process(COMMAND ${CMAKE_COMMAND} -E env XDG_RUNTIME_DIR=${runtime}
+                        ${SYSTEMD_ANALYZE} verify --user --man=no
+                        ${PREFIX}/lib/systemd/user/qev-sync.service
+                        ${PREFIX}/lib/systemd/user/qev-sync.timer
+                RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE out)
+file(REMOVE_RECURSE ${runtime})
+if(NOT rc EQUAL 0 OR NOT out STREQUAL "")
+    message(FATAL_ERROR "systemd-analyze verify finds fault with the units:\n${out}")
+endif()
+execute_process(COMMAND ${DESKTOP_FILE_VALIDATE} ${PREFIX}/share/applications/qev.desktop
+                RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE out)
+if(NOT rc EQUAL 0)
+    message(FATAL_ERROR "qev.desktop does not validate:\n${out}")
 endif()
 file(REMOVE_RECURSE ${PREFIX})
