@@ -6,7 +6,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 packages=(cmake ninja-build g++ pkgconf qt6-base-dev libgl-dev libgtest-dev libgmock-dev
-          libxcb1-dev clang libclang-rt-14-dev xvfb xauth fonts-dejavu-core)
+          libxcb1-dev clang libclang-rt-14-dev xvfb xauth fonts-dejavu-core
+          systemd desktop-file-utils appstream)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")

@@ -9,6 +9,7 @@
 #include "protocol/messages.h"
 #include "protocol/time_set_check.h"
 #include "protocol/zone_line.h"
+#include "serial/timed_send.h"
 #include "serial/transmission.h"
 #include "settings/form_storage.h"
 #include "settings/settings_store.h"
@@ -20,11 +21,14 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QEventLoop>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QScreen>
+#include <QTimer>
 
 namespace qev {
 namespace {
@@ -41,6 +45,18 @@ template <typename Sender, typename Signal>
 void onEvent(Sender* sender, Signal signal, TMainForm* form, void (TMainForm::*handler)()) {
     QObject::connect(sender, signal, form,
                      [form, handler] { runGuarded([=] { (form->*handler)(); }); });
+}
+
+// Lets the time pass with the window live: its events are handled meanwhile.
+void idleWithEvents(std::chrono::nanoseconds d) {
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(d).count();
+    if (ms <= 0) {
+        QCoreApplication::processEvents();
+        return;
+    }
+    QEventLoop loop;
+    QTimer::singleShot(int(ms), Qt::PreciseTimer, &loop, &QEventLoop::quit);
+    loop.exec();
 }
 
 }  // namespace
@@ -155,7 +171,10 @@ void TMainForm::closeEvent(QCloseEvent* event) {
 }
 
 void TMainForm::fillFromSystemClock() {
-    const QDateTime now = QDateTime::currentDateTimeUtc();
+    showDateTime(QDateTime::currentDateTimeUtc());
+}
+
+void TMainForm::showDateTime(const QDateTime& now) {
     const QTime time = now.time();
     date1_->setDate(valueOfDateTime(now.date(), time));
     const QString sep(systemFormats().timeSeparator);
@@ -177,8 +196,20 @@ void TMainForm::Button1Click() {
 }
 
 void TMainForm::Button2Click() {
-    fillFromSystemClock();
-    Button1Click();
+    // Sent so that it ends on the line as the second it carries begins; sent at once, it would
+    // leave the device up to a second behind. A second click during the wait changes nothing.
+    if (syncWaiting_)
+        return;
+    syncWaiting_ = true;
+    const auto done = qScopeGuard([this] { syncWaiting_ = false; });
+    transmitOnSecond(
+        com1_, radioGroup1_->ItemIndex(), kTimeSetMessageSize,
+        [this](qint64 second) {
+            // The fields show the time that is sent, and the message is built from them.
+            showDateTime(QDateTime::fromSecsSinceEpoch(second, Qt::UTC));
+            return buildTimeSetMessage(date1_->Date(), time1_->maskedText());
+        },
+        &idleWithEvents, [] { QCoreApplication::processEvents(); });
 }
 
 void TMainForm::btnEditClick() {

@@ -6,6 +6,7 @@
 #include "serial/prompt/com_select_form.h"
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QWidget>
 
 class QGroupBox;
@@ -59,6 +60,7 @@ protected:
 
 private:
     void fillFromSystemClock();
+    void showDateTime(const QDateTime& utc);
 
     RadioGroup* radioGroup1_;
     QGroupBox* groupBox1_;
@@ -77,6 +79,7 @@ private:
     TSettingsStore* settingsStore1_;
     TFormStorage* formStorage1_;
     TdlgSetZone* zoneEditor_ = nullptr;
+    bool syncWaiting_ = false;
 };
 
 }  // namespace qev

@@ -1,6 +1,7 @@
 # Installs the build into a scratch prefix and checks that every desktop-integration file lands
 # where desktop environments look for it, and that the descriptions are valid.
-#   cmake -DBUILD_DIR=... -DPREFIX=... [-DAPPSTREAMCLI=...] -P check_install.cmake
+#   cmake -DBUILD_DIR=... -DPREFIX=... [-DAPPSTREAMCLI=...] [-DSYSTEMD_ANALYZE=...]
+#         [-DDESKTOP_FILE_VALIDATE=...] -P check_install.cmake
 file(REMOVE_RECURSE ${PREFIX})
 execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${PREFIX}
                 RESULT_VARIABLE rc OUTPUT_QUIET)
@@ -8,7 +9,8 @@ if(NOT rc EQUAL 0)
     message(FATAL_ERROR "cmake --install failed (${rc})")
 endif()
 foreach(f bin/qev share/applications/qev.desktop share/icons/hicolor/scalable/apps/qev.svg
-          share/metainfo/qev.metainfo.xml)
+          share/metainfo/qev.metainfo.xml share/man/man1/qev.1.gz
+          lib/systemd/user/qev-sync.service lib/systemd/user/qev-sync.timer)
     if(NOT EXISTS ${PREFIX}/${f})
         message(FATAL_ERROR "not installed: ${f}")
     endif()
@@ -29,5 +31,41 @@ if(APPSTREAMCLI)
     if(NOT rc EQUAL 0)
         message(FATAL_ERROR "metainfo does not validate:\n${out}")
     endif()
+endif()
+# The service runs the installed program, whatever the prefix; the timer is hourly and catches
+# up on a missed hour.
+file(READ ${PREFIX}/lib/systemd/user/qev-sync.service service)
+string(FIND "${service}" "\nExecStart=${PREFIX}/bin/qev sync\n" at)
+if(at LESS 0)
+    message(FATAL_ERROR "qev-sync.service does not run ${PREFIX}/bin/qev sync:\n${service}")
+endif()
+file(READ ${PREFIX}/lib/systemd/user/qev-sync.timer timer)
+foreach(key "OnCalendar=hourly" "Persistent=true" "WantedBy=timers.target")
+    string(FIND "${timer}" "\n${key}\n" at)
+    if(at LESS 0)
+        message(FATAL_ERROR "qev-sync.timer lacks ${key}")
+    endif()
+endforeach()
+if(NOT SYSTEMD_ANALYZE OR NOT DESKTOP_FILE_VALIDATE)
+    message(FATAL_ERROR "systemd-analyze (package systemd) or desktop-file-validate (package "
+                        "desktop-file-utils) is missing: scripts/setup.sh installs them as root")
+endif()
+# A user manager's runtime folder of our own: none may exist where the tests run.
+set(runtime ${PREFIX}-runtime)
+file(MAKE_DIRECTORY ${runtime})
+file(CHMOD ${runtime} DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE)
+execute_process(COMMAND ${CMAKE_COMMAND} -E env XDG_RUNTIME_DIR=${runtime}
+                        ${SYSTEMD_ANALYZE} verify --user --man=no
+                        ${PREFIX}/lib/systemd/user/qev-sync.service
+                        ${PREFIX}/lib/systemd/user/qev-sync.timer
+                RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE out)
+file(REMOVE_RECURSE ${runtime})
+if(NOT rc EQUAL 0 OR NOT out STREQUAL "")
+    message(FATAL_ERROR "systemd-analyze verify finds fault with the units:\n${out}")
+endif()
+execute_process(COMMAND ${DESKTOP_FILE_VALIDATE} ${PREFIX}/share/applications/qev.desktop
+                RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE out)
+if(NOT rc EQUAL 0)
+    message(FATAL_ERROR "qev.desktop does not validate:\n${out}")
 endif()
 file(REMOVE_RECURSE ${PREFIX})

@@ -1,0 +1,262 @@
+#include "app/cli_commands.h"
+
+#include "app/error_display.h"
+#include "protocol/date_time_value.h"
+#include "protocol/messages.h"
+#include "protocol/zone_line.h"
+#include "serial/com_port.h"
+#include "serial/device_naming.h"
+#include "serial/timed_send.h"
+#include "serial/transmission.h"
+#include "settings/reg_file_backend.h"
+#include "settings/reg_file_reader.h"
+#include "settings/settings_errors.h"
+#include "settings/settings_store.h"
+
+#include <QDateTime>
+#include <QFileInfo>
+#include <QTextStream>
+
+#include <atomic>
+#include <cstdio>
+#include <thread>
+
+#ifdef __linux__
+#include <sys/timex.h>
+#endif
+
+namespace qev {
+
+namespace {
+
+const QString kFormPath = QStringLiteral("MainForm\\");
+constexpr int kPortChoices = 8;  // "Com 1" to "Com 8" in the window
+
+QString errorText(std::exception_ptr error) {
+    return errorDisplayText(error).value_or(QStringLiteral("Operation aborted."));
+}
+
+QString noPortText() {
+    return withFinalPeriod(QStringLiteral(
+        "No port is chosen: give one with --port COMn, or choose one in QEV's window"));
+}
+
+// The port component as the window sets it up, except that it never prompts, and a worker
+// thread's failure is told on stderr and fails the command.
+class CommandPort {
+public:
+    CommandPort() {
+        com_.setBaud(4800);
+        com_.setAutoOpen(false);
+        com_.setPromptForPort(false);
+        com_.setThreadErrorHandler([this](const QString& className, const QString& message) {
+            const QString text = QStringLiteral("qev: Exception %1 in a serial port thread: %2\n")
+                                     .arg(className, withFinalPeriod(message));
+            std::fputs(text.toLocal8Bit().constData(), stderr);
+            failed_ = true;
+        });
+    }
+    TComPort& port() { return com_; }
+    bool threadFailed() const { return failed_; }
+
+private:
+    std::atomic<bool> failed_{false};
+    TComPort com_;  // last: closed, and its threads stopped, before the flag goes
+};
+
+std::unique_ptr<TSettingsStore> openStore(const CommandContext& context) {
+    const QString file =
+        context.settingsFile.isEmpty() ? RegFileBackend::defaultFilePath() : context.settingsFile;
+    return std::make_unique<TSettingsStore>(std::make_unique<RegFileReader>(file));
+}
+
+QByteArray timeSetMessageFor(qint64 second) {
+    const QDateTime at = QDateTime::fromSecsSinceEpoch(second, Qt::UTC);
+    return buildTimeSetMessage(valueOfDateTime(at.date(), at.time()),
+                               at.time().toString(QStringLiteral("hh:mm:ss")));
+}
+
+void sleepFor(std::chrono::nanoseconds d) {
+    std::this_thread::sleep_for(d);
+}
+
+int listPorts(CommandContext& context) {
+    int found = 0;
+    for (quint16 n = 1; n <= kMaxCommandPort; ++n) {
+        if (!PortPresent(n))
+            continue;
+        context.out << QStringLiteral("COM%1\t%2\n").arg(n).arg(portDevice(n));
+        ++found;
+    }
+    if (found == 0) {
+        context.err << QStringLiteral(
+            "qev: No serial port is present. Port n is the link $XDG_CONFIG_HOME/QEV/ports/COMn "
+            "(~/.config/QEV/ports/COMn) when there is one, otherwise /dev/ttyS<n-1>.\n");
+    }
+    return 0;
+}
+
+// The port a send command uses: --port, else the window's choice. Fails with the reason told.
+std::optional<quint16> commandPort(const Command& command, CommandContext& context) {
+    if (command.port)
+        return command.port;
+    try {
+        const auto store = openStore(context);
+        const std::optional<int> index = storedPortIndex(*store);
+        if (index && *index >= 0)
+            return quint16(*index + 1);
+        context.err << QStringLiteral("qev: %1\n").arg(noPortText());
+    } catch (...) {
+        context.err << QStringLiteral("qev: %1\n").arg(errorText(std::current_exception()));
+    }
+    return std::nullopt;
+}
+
+// Runs one send on port n; errors are told with the port's name, as a failed send.
+int send(quint16 n, CommandContext& context, const std::function<QString(TComPort&)>& work) {
+    CommandPort port;
+    QString done;
+    try {
+        done = work(port.port());
+    } catch (...) {
+        context.err
+            << QStringLiteral("qev: COM%1: %2\n").arg(n).arg(errorText(std::current_exception()));
+        return 1;
+    }
+    if (port.threadFailed())
+        return 1;
+    context.out << done;
+    return 0;
+}
+
+int sync(const Command& command, CommandContext& context) {
+    const std::optional<quint16> n = commandPort(command, context);
+    if (!n)
+        return 1;
+    const ClockSync state = context.clockSync ? context.clockSync() : ClockSync::Unknown;
+    if (state == ClockSync::Unsynced) {
+        if (command.requireSynced) {
+            context.err << QStringLiteral(
+                "qev: This computer's clock is not synchronised, so nothing was sent. Start its "
+                "time synchronisation (systemd-timesyncd, chrony or ntpd), or leave out "
+                "--require-synced.\n");
+            return 1;
+        }
+        context.err << QStringLiteral(
+            "qev: warning: this computer's clock is not synchronised; the device is set from it "
+            "all the same (--require-synced refuses instead).\n");
+    }
+    context.err.flush();
+    return send(*n, context, [n](TComPort& port) {
+        const SyncPlan plan = transmitOnSecond(port, *n - 1, kTimeSetMessageSize,
+                                               &timeSetMessageFor, &sleepFor, [] {});
+        return syncSentText(plan.second, *n, portDevice(*n));
+    });
+}
+
+int sendZones(const Command& command, CommandContext& context) {
+    QByteArray message;
+    try {
+        const auto store = openStore(context);
+        message = buildZoneConfigMessage(storedZoneLines(*store));
+    } catch (...) {
+        context.err << QStringLiteral("qev: %1\n").arg(errorText(std::current_exception()));
+        return 1;
+    }
+    const std::optional<quint16> n = commandPort(command, context);
+    if (!n)
+        return 1;
+    return send(*n, context, [n, &message](TComPort& port) {
+        transmit(port, *n - 1, message, [] {});
+        return zonesSentText(16, *n, portDevice(*n));
+    });
+}
+
+}  // namespace
+
+ClockSync systemClockSync() {
+#ifdef __linux__
+    timex tx{};  // no mode bits: only reads the kernel's state
+    const int state = ::ntp_adjtime(&tx);
+    if (state == -1)
+        return ClockSync::Unknown;
+    return (state == TIME_ERROR || (tx.status & STA_UNSYNC)) ? ClockSync::Unsynced
+                                                             : ClockSync::Synced;
+#else
+    return ClockSync::Unknown;
+#endif
+}
+
+std::optional<int> storedPortIndex(TSettingsStore& store) {
+    // The window restores nothing from a store of a version it does not know.
+    if (store.ReadInteger(kFormPath + QStringLiteral("FormVersion"), 0) < 0)
+        return std::nullopt;
+    const QString path = kFormPath + QStringLiteral("RadioGroup1_ItemIndex");
+    if (!store.ValueStored(path))
+        return std::nullopt;
+    return std::clamp(int(store.ReadInteger(path, 0)), -1, kPortChoices - 1);
+}
+
+QStringList storedZoneLines(TSettingsStore& store) {
+    QStringList lines = defaultZoneLines();
+    if (store.ReadInteger(kFormPath + QStringLiteral("FormVersion"), 0) < 0)
+        return lines;
+    const QString path = kFormPath + QStringLiteral("ListBox1_Items");
+    if (!store.ValueStored(path) && !store.IsFolder(path))
+        return lines;
+    const bool read = store.ReadStringList(path, lines, true);
+    // Sending the default zones in place of a list that cannot be read would undo the user's
+    // configuration on the device.
+    for (const std::exception_ptr& notice : store.takeNotices()) {
+        try {
+            std::rethrow_exception(notice);
+        } catch (const Exception& e) {
+            throw EStoreError(e.message());
+        }
+    }
+    if (!read)
+        throw EStoreError(QStringLiteral("The stored zone list cannot be read"));
+    return lines;
+}
+
+QString portDevice(quint16 port) {
+    const QString path = resolveDeviceName(comDeviceName(port));
+    const QString target = QFileInfo(path).canonicalFilePath();
+    return target.isEmpty() ? path : target;
+}
+
+int runCommand(const Command& command, CommandContext& context) {
+    switch (command.kind) {
+        case CommandKind::Help:
+            context.out << helpText();
+            return 0;
+        case CommandKind::Version:
+            context.out << versionText();
+            return 0;
+        case CommandKind::UsageError:
+            context.err << QStringLiteral("qev: %1\nTry \"qev --help\" for more information.\n")
+                               .arg(withFinalPeriod(command.error));
+            return 2;
+        case CommandKind::Ports:
+            return listPorts(context);
+        case CommandKind::Sync:
+            return sync(command, context);
+        case CommandKind::SendZones:
+            return sendZones(command, context);
+        case CommandKind::Window:
+            break;
+    }
+    return 2;
+}
+
+int runCommandLine(const QStringList& arguments) {
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    CommandContext context{out, err, systemClockSync, QString()};
+    const int status = runCommand(parseCommandLine(arguments), context);
+    out.flush();
+    err.flush();
+    return status;
+}
+
+}  // namespace qev

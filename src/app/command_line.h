@@ -1,0 +1,42 @@
+#pragma once
+// The program's commands: what the arguments ask for, and the texts it answers with. No I/O here.
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+namespace qev {
+
+enum class CommandKind { Window, Sync, SendZones, Ports, Help, Version, UsageError };
+
+struct Command {
+    CommandKind kind = CommandKind::Window;
+    std::optional<quint16> port;  // --port COMn
+    bool requireSynced = false;
+    QString error;  // for UsageError: what was wrong
+};
+
+// The highest port a command accepts, as the port prompt offers.
+inline constexpr quint16 kMaxCommandPort = 50;
+
+// Whether the arguments (without the program's name) ask for a command rather than the window.
+// No arguments, or a leading single-dash option such as "-platform" (the toolkit's own), mean
+// the window.
+bool wantsCommandLine(const QStringList& arguments);
+
+// The command of a full argument list (the program's name first).
+Command parseCommandLine(const QStringList& arguments);
+
+// "COM3", "com3" or "3" within 1..kMaxCommandPort; nothing otherwise.
+std::optional<quint16> parsePortName(const QString& text);
+
+QString helpText();
+QString versionText();
+
+// The line a successful send prints. device: the path the port leads to.
+QString portLabel(quint16 port, const QString& device);
+QString syncSentText(qint64 secondSinceEpoch, quint16 port, const QString& device);
+QString zonesSentText(qsizetype zoneCount, quint16 port, const QString& device);
+
+}  // namespace qev

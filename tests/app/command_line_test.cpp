@@ -1,0 +1,276 @@
+// The command line: what the arguments ask for, the stored choices a command reads (without
+// ever writing the settings file), and the answers that need no port.
+
+#include "app/command_line.h"
+#include "app/cli_commands.h"
+#include "protocol/zone_line.h"
+#include "settings/reg_file_reader.h"
+#include "settings/settings_errors.h"
+#include "settings/settings_store.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QTextStream>
+
+#include <gtest/gtest.h>
+
+namespace qev {
+namespace {
+
+Command parse(QStringList args) {
+    args.prepend(QStringLiteral("qev"));
+    return parseCommandLine(args);
+}
+
+TEST(CommandLine, CommandsAndTheirOptions) {
+    EXPECT_EQ(parse({"sync"}).kind, CommandKind::Sync);
+    EXPECT_FALSE(parse({"sync"}).port.has_value());
+    EXPECT_FALSE(parse({"sync"}).requireSynced);
+    EXPECT_EQ(parse({"send-zones"}).kind, CommandKind::SendZones);
+    EXPECT_EQ(parse({"ports"}).kind, CommandKind::Ports);
+
+    const Command c = parse({"sync", "--port", "COM7", "--require-synced"});
+    EXPECT_EQ(c.kind, CommandKind::Sync);
+    EXPECT_EQ(c.port, quint16(7));
+    EXPECT_TRUE(c.requireSynced);
+    // Options may come first, and "--port=" works as well.
+    EXPECT_EQ(parse({"--port=com12", "send-zones"}).port, quint16(12));
+
+    for (const char* help : {"--help", "-h"})
+        EXPECT_EQ(parse({help}).kind, CommandKind::Help) << help;
+    for (const char* version : {"--version", "-v"})
+        EXPECT_EQ(parse({version}).kind, CommandKind::Version) << version;
+    EXPECT_EQ(parse({"sync", "--help"}).kind, CommandKind::Help);
+}
+
+TEST(CommandLine, BadUsageSaysWhatIsWrong) {
+    const struct {
+        QStringList args;
+        QString says;
+    } cases[] = {
+        {{"--port", "COM2"}, "No command given"},
+        {{"frobnicate"}, "Unknown command \"frobnicate\""},
+        {{"sync", "ports"}, "Unexpected argument \"ports\""},
+        {{"sync", "--bogus"}, "bogus"},
+        {{"sync", "--port"}, "port"},
+        {{"sync", "--port", "COM0"}, "\"COM0\" is no port"},
+        {{"sync", "--port", "COM51"}, "\"COM51\" is no port"},
+        {{"sync", "--port", "ttyS0"}, "\"ttyS0\" is no port"},
+        {{"sync", "--port", "1", "--port", "2"}, "more than once"},
+        {{"ports", "--port", "COM1"}, "takes no --port"},
+        {{"send-zones", "--require-synced"}, "belongs to the sync command"},
+    };
+    for (const auto& c : cases) {
+        const Command command = parse(c.args);
+        EXPECT_EQ(command.kind, CommandKind::UsageError) << c.args.join(' ').toStdString();
+        EXPECT_TRUE(command.error.contains(c.says))
+            << c.args.join(' ').toStdString() << ": " << command.error.toStdString();
+    }
+}
+
+TEST(CommandLine, WindowOnlyWithoutCommand) {
+    EXPECT_FALSE(wantsCommandLine({}));
+    // The toolkit's own options still open the window.
+    EXPECT_FALSE(wantsCommandLine({"-platform", "offscreen"}));
+    EXPECT_FALSE(wantsCommandLine({"-style=fusion"}));
+    for (const QStringList& args :
+         {QStringList{"sync"}, QStringList{"--help"}, QStringList{"-h"}, QStringList{"-v"},
+          QStringList{"--port", "COM1", "sync"}, QStringList{"nonsense"}})
+        EXPECT_TRUE(wantsCommandLine(args)) << args.join(' ').toStdString();
+}
+
+TEST(CommandLine, PortNames) {
+    EXPECT_EQ(parsePortName("COM1"), quint16(1));
+    EXPECT_EQ(parsePortName("com50"), quint16(50));
+    EXPECT_EQ(parsePortName("8"), quint16(8));
+    for (const char* bad :
+         {"", "COM", "COM0", "COM51", "COM-1", "COM1x", "COM 1", "/dev/ttyS0", "COM99999999999"})
+        EXPECT_FALSE(parsePortName(bad).has_value()) << bad;
+}
+
+TEST(CommandLine, SentTextsNameTheTimeAndThePort) {
+    EXPECT_EQ(syncSentText(1772886896, 3, "/dev/pts/4"),
+              "Sent the time 2026-03-07 12:34:56 UTC to COM3 (/dev/pts/4)\n");
+    EXPECT_EQ(zonesSentText(16, 12, "/dev/ttyUSB0"),
+              "Sent the zone configuration (16 zones) to COM12 (/dev/ttyUSB0)\n");
+    EXPECT_TRUE(versionText().startsWith("qev 1."));
+    for (const char* word :
+         {"sync", "send-zones", "ports", "--port", "--require-synced", "Exit status"})
+        EXPECT_TRUE(helpText().contains(word)) << word;
+}
+
+// A settings file the window could have written, in a private folder.
+class StoredChoices : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(dir_.isValid()); }
+
+    void write(const QStringList& mainValues, const QStringList& listValues = {}) {
+        QStringList text = {"Windows Registry Editor Version 5.00", "",
+                            "[HKEY_CURRENT_USER\\Software\\QEV\\MainForm]"};
+        text << mainValues;
+        if (!listValues.isEmpty())
+            text << ""
+                 << "[HKEY_CURRENT_USER\\Software\\QEV\\MainForm\\ListBox1_Items]" << listValues;
+        writeRaw((text.join("\r\n") + "\r\n").toUtf8());
+    }
+    void writeRaw(const QByteArray& bytes) {
+        QFile f(file());
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+    }
+    QString file() const { return dir_.filePath("settings.reg"); }
+    std::optional<int> port() {
+        TSettingsStore s(std::make_unique<RegFileReader>(file()));
+        return storedPortIndex(s);
+    }
+    QStringList zones() {
+        TSettingsStore s(std::make_unique<RegFileReader>(file()));
+        return storedZoneLines(s);
+    }
+
+    QTemporaryDir dir_;
+};
+
+TEST_F(StoredChoices, PortChoiceAsTheWindowRestoresIt) {
+    EXPECT_FALSE(port().has_value());  // no file: no choice
+    write({"\"FormVersion\"=dword:00000000", "\"RadioGroup1_ItemIndex\"=dword:00000003"});
+    EXPECT_EQ(port(), 3);
+    write({"\"RadioGroup1_ItemIndex\"=dword:0000000c"});
+    EXPECT_EQ(port(), 7);  // beyond "Com 8": the last one
+    write({"\"RadioGroup1_ItemIndex\"=dword:fffffff9"});
+    EXPECT_EQ(port(), -1);  // below: none
+    write({"\"RadioGroup1_ItemIndex\"=\"5\""});
+    EXPECT_EQ(port(), 5);
+    write({"\"RadioGroup1_ItemIndex\"=\"x\""});
+    EXPECT_EQ(port(), 0);
+    write({"\"FormVersion\"=dword:00000000"});
+    EXPECT_FALSE(port().has_value());
+    // A version the window does not restore from leaves no choice.
+    write({"\"FormVersion\"=dword:ffffffff", "\"RadioGroup1_ItemIndex\"=dword:00000002"});
+    EXPECT_FALSE(port().has_value());
+}
+
+TEST_F(StoredChoices, ZoneLinesOrTheDefaults) {
+    EXPECT_EQ(zones(), defaultZoneLines());
+    const QString line = "Zone 09  -08:00  1:US Standard (as of 2007),12 hr";
+    write({"\"FormVersion\"=dword:00000000"},
+          {"\"Count\"=dword:00000002", "\"Item0\"=\"" + line + "\"", "\"Item1\"=\"x\""});
+    EXPECT_EQ(zones(), (QStringList{line, "x"}));
+}
+
+TEST_F(StoredChoices, ListThatCannotBeReadIsAnErrorNotTheDefaults) {
+    write({"\"FormVersion\"=dword:00000000"}, {"\"Count\"=dword:7fffffff"});
+    try {
+        zones();
+        FAIL() << "no error";
+    } catch (const EStoreError& e) {
+        EXPECT_TRUE(e.message().contains("claims")) << e.message().toStdString();
+    }
+}
+
+TEST_F(StoredChoices, FileThatCannotBeReadIsReportedAndLeftAlone) {
+    const QByteArray garbage(
+        "\x7f"
+        "ELF not a settings file");
+    writeRaw(garbage);
+    const QDateTime before = QFileInfo(file()).lastModified();
+    try {
+        port();
+        FAIL() << "no error";
+    } catch (const EStoreError& e) {
+        EXPECT_TRUE(e.message().contains(QDir::toNativeSeparators(file())))
+            << e.message().toStdString();
+        EXPECT_TRUE(e.message().contains("left as it is")) << e.message().toStdString();
+    }
+    QFile f(file());
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), garbage);
+    EXPECT_EQ(QFileInfo(file()).lastModified(), before);
+    EXPECT_EQ(QDir(dir_.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"settings.reg"});
+
+    // Something else in its place is named, and left there too.
+    QFile::remove(file());
+    ASSERT_TRUE(QDir().mkpath(file()));
+    try {
+        port();
+        FAIL() << "no error";
+    } catch (const EStoreError& e) {
+        EXPECT_TRUE(e.message().contains("is not a regular file (it is a folder)"))
+            << e.message().toStdString();
+    }
+    EXPECT_TRUE(QFileInfo(file()).isDir());
+}
+
+TEST_F(StoredChoices, ReaderNeverWrites) {
+    write({"\"RadioGroup1_ItemIndex\"=dword:00000001"});
+    TSettingsStore s(std::make_unique<RegFileReader>(file()));
+    EXPECT_THROW(s.WriteInteger("MainForm\\RadioGroup1_ItemIndex", 4), EStoreError);
+    EXPECT_THROW(s.WriteStringList("MainForm\\ListBox1_Items", {"a"}), EStoreError);
+    EXPECT_EQ(port(), 1);
+}
+
+// The answers that reach no port, with the clock's state given.
+class Answers : public ::testing::Test {
+protected:
+    int run(const QStringList& args, ClockSync clock = ClockSync::Synced) {
+        out_.clear();
+        err_.clear();
+        QTextStream out(&out_), err(&err_);
+        CommandContext context{out, err, [clock] { return clock; }, dir_.filePath("none.reg")};
+        QStringList full = args;
+        full.prepend("qev");
+        const int status = runCommand(parseCommandLine(full), context);
+        out.flush();
+        err.flush();
+        return status;
+    }
+    QTemporaryDir dir_;
+    QString out_, err_;
+};
+
+TEST_F(Answers, UsageHelpAndVersion) {
+    EXPECT_EQ(run({"sync", "--port", "COM0"}), 2);
+    EXPECT_TRUE(out_.isEmpty());
+    EXPECT_TRUE(err_.startsWith("qev: \"COM0\" is no port")) << err_.toStdString();
+    EXPECT_TRUE(err_.contains("qev --help"));
+    EXPECT_EQ(run({"--help"}), 0);
+    EXPECT_EQ(out_, helpText());
+    EXPECT_TRUE(err_.isEmpty());
+    EXPECT_EQ(run({"--version"}), 0);
+    EXPECT_EQ(out_, versionText());
+}
+
+TEST_F(Answers, UnsynchronisedClockWarnsOrRefuses) {
+    // COM50 is a dangling link: the send fails after the clock has been looked at.
+    qputenv("XDG_CONFIG_HOME", dir_.path().toLocal8Bit());
+    ASSERT_TRUE(QDir().mkpath(dir_.filePath("QEV/ports")));
+    ASSERT_TRUE(QFile::link("/nonexistent/tty", dir_.filePath("QEV/ports/COM50")));
+    const QStringList sync = {"sync", "--port", "COM50"};
+
+    EXPECT_EQ(run(sync + QStringList{"--require-synced"}, ClockSync::Unsynced), 1);
+    EXPECT_EQ(err_,
+              "qev: This computer's clock is not synchronised, so nothing was sent. Start "
+              "its time synchronisation (systemd-timesyncd, chrony or ntpd), or leave out "
+              "--require-synced.\n");
+    EXPECT_TRUE(out_.isEmpty());
+    EXPECT_EQ(run(sync, ClockSync::Unsynced), 1);
+    EXPECT_TRUE(err_.startsWith("qev: warning: this computer's clock is not synchronised"))
+        << err_.toStdString();
+    EXPECT_TRUE(err_.endsWith("qev: COM50: Specified comport doesn't exist.\n"))
+        << err_.toStdString();
+    for (const ClockSync state : {ClockSync::Synced, ClockSync::Unknown}) {
+        EXPECT_EQ(run(sync + QStringList{"--require-synced"}, state), 1);
+        EXPECT_EQ(err_, "qev: COM50: Specified comport doesn't exist.\n");
+    }
+    // A missing port choice is told before anything about the clock.
+    EXPECT_EQ(run({"sync"}, ClockSync::Unsynced), 1);
+    EXPECT_EQ(err_,
+              "qev: No port is chosen: give one with --port COMn, or choose one in QEV's "
+              "window.\n");
+}
+
+}  // namespace
+}  // namespace qev

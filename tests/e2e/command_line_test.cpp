@@ -1,0 +1,265 @@
+// The command line end to end: the real program run as a timer or a shell runs it, without a
+// display, on ports that are ptys linked in a private config folder.
+
+#include "app/cli_commands.h"
+#include "protocol/messages.h"
+#include "protocol/zone_line.h"
+#include "serial/sync_timing.h"
+#include "stamped_line.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace qev {
+namespace {
+
+using test::StampedLine;
+
+struct Outcome {
+    int status = -1;
+    QString out;
+    QString err;
+};
+
+class CommandLine : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(config_.isValid());
+        ports_ = config_.filePath("QEV/ports");
+        settings_ = config_.filePath("QEV/settings.reg");
+        ASSERT_TRUE(QDir().mkpath(ports_));
+    }
+
+    Outcome qev(const QStringList& args) {
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("XDG_CONFIG_HOME", config_.path());
+        // No display of any kind: commands must not need one.
+        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            env.remove(name);
+        p.setProcessEnvironment(env);
+        p.start(QStringLiteral(QEV_BINARY), args);
+        EXPECT_TRUE(p.waitForFinished(10000)) << args.join(' ').toStdString();
+        Outcome r;
+        r.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+        r.out = QString::fromLocal8Bit(p.readAllStandardOutput());
+        r.err = QString::fromLocal8Bit(p.readAllStandardError());
+        return r;
+    }
+
+    // The settings file as the window leaves it: a port choice and a zone list.
+    void storeSettings(int itemIndex, const QStringList& lines = {}) {
+        QStringList text = {"Windows Registry Editor Version 5.00", "",
+                            "[HKEY_CURRENT_USER\\Software\\QEV\\MainForm]",
+                            "\"FormVersion\"=dword:00000000",
+                            QString("\"RadioGroup1_ItemIndex\"=dword:%1")
+                                .arg(quint32(itemIndex), 8, 16, QChar('0'))};
+        if (!lines.isEmpty()) {
+            text << ""
+                 << "[HKEY_CURRENT_USER\\Software\\QEV\\MainForm\\ListBox1_Items]"
+                 << QString("\"Count\"=dword:%1").arg(lines.size(), 8, 16, QChar('0'));
+            for (int i = 0; i < lines.size(); ++i)
+                text << QString("\"Item%1\"=\"%2\"").arg(i).arg(lines[i]);
+        }
+        writeSettings((text.join("\r\n") + "\r\n").toUtf8());
+    }
+    void writeSettings(const QByteArray& bytes) {
+        QFile f(settings_);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+    }
+    QByteArray settingsBytes() {
+        QFile f(settings_);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<none>");
+    }
+    // The only thing in the settings folder besides the ports is the settings file itself.
+    QStringList settingsFolder() {
+        return QDir(config_.filePath("QEV"))
+            .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
+    }
+    std::unique_ptr<StampedLine> line(int n) { return std::make_unique<StampedLine>(ports_, n); }
+
+    QTemporaryDir config_;
+    QString ports_;
+    QString settings_;
+};
+
+QStringList zoneLines() {
+    QStringList lines = defaultZoneLines();
+    lines[0] = "Zone 00  +01:00  0:No DST,24 hr";
+    lines[9] = "Zone 09  -08:00  1:US Standard (as of 2007),12 hr";
+    return lines;
+}
+
+TEST_F(CommandLine, SyncSendsTheSecondThatStartsAsTheMessageEnds) {
+    storeSettings(1);  // "Com 2"
+    auto com2 = line(2);
+    // Started well inside a second: a send at once would carry a second that began long before.
+    test::waitForFractionOfSecond(400, 600);
+    const Outcome r = qev({"sync"});
+    qint64 firstNs = 0;
+    const QByteArray m = com2->take(14, 3000, &firstNs);
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    const qint64 second = test::sentSecond(m);
+    ASSERT_GT(second, 0) << m.toHex(' ').toStdString();
+    const qint64 endNs = firstNs + wireTimeNs(14, 4800);
+    EXPECT_LT(std::abs(endNs - second * kNanosPerSecond), 250'000'000)
+        << "message ended " << (endNs - second * kNanosPerSecond) / 1e6 << " ms after "
+        << "the start of the second it carries";
+    EXPECT_EQ(r.out, syncSentText(second, 2, com2->slavePath()));
+    // The only thing on stderr is the warning, and only when this computer's clock is adrift.
+    if (systemClockSync() == ClockSync::Unsynced)
+        EXPECT_TRUE(r.err.startsWith("qev: warning: this computer's clock is not synchronised"));
+    else
+        EXPECT_EQ(r.err, QString());
+}
+
+TEST_F(CommandLine, RequireSyncedSendsOnlyOnASynchronisedClock) {
+    auto com3 = line(3);
+    const Outcome r = qev({"sync", "--port", "COM3", "--require-synced"});
+    const QByteArray m = com3->take(14, 1500);
+    if (systemClockSync() == ClockSync::Unsynced) {
+        EXPECT_EQ(r.status, 1);
+        EXPECT_TRUE(m.isEmpty()) << m.toHex(' ').toStdString();
+        EXPECT_TRUE(r.err.contains("not synchronised, so nothing was sent")) << r.err.toStdString();
+        EXPECT_TRUE(r.out.isEmpty());
+    } else {
+        EXPECT_EQ(r.status, 0) << r.err.toStdString();
+        EXPECT_GT(test::sentSecond(m), 0);
+    }
+}
+
+TEST_F(CommandLine, SendZonesSendsTheStoredListToTheStoredPort) {
+    storeSettings(4, zoneLines());  // "Com 5"
+    auto com5 = line(5);
+    const QByteArray before = settingsBytes();
+    const Outcome r = qev({"send-zones"});
+    EXPECT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_EQ(com5->take(82, 2000).toHex(' '), buildZoneConfigMessage(zoneLines()).toHex(' '));
+    EXPECT_EQ(r.out, zonesSentText(16, 5, com5->slavePath()));
+    EXPECT_EQ(r.err, QString());
+    EXPECT_EQ(settingsBytes(), before);
+    EXPECT_EQ(settingsFolder(), (QStringList{"ports", "settings.reg"}));
+}
+
+TEST_F(CommandLine, PortOptionOverridesTheStoredChoice) {
+    storeSettings(1, zoneLines());
+    auto com2 = line(2);
+    auto com3 = line(3);
+    const Outcome r = qev({"send-zones", "--port", "com3"});
+    EXPECT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_EQ(com3->take(82, 2000).size(), 82);
+    EXPECT_TRUE(com2->take(1, 200).isEmpty());
+    EXPECT_TRUE(r.out.contains("to COM3 (")) << r.out.toStdString();
+}
+
+TEST_F(CommandLine, PortsListsThePresentOnesWithTheirDevices) {
+    auto com2 = line(2);
+    auto com12 = line(12);
+    ASSERT_TRUE(QFile::link("/nonexistent/ttyUSB9", ports_ + "/COM7"));
+    const Outcome r = qev({"ports"});
+    EXPECT_EQ(r.status, 0) << r.err.toStdString();
+    const QStringList lines = r.out.split('\n', Qt::SkipEmptyParts);
+    EXPECT_TRUE(lines.contains("COM2\t" + com2->slavePath())) << r.out.toStdString();
+    EXPECT_TRUE(lines.contains("COM12\t" + com12->slavePath())) << r.out.toStdString();
+    EXPECT_FALSE(r.out.contains("COM7")) << r.out.toStdString();
+    EXPECT_LT(lines.indexOf("COM2\t" + com2->slavePath()),
+              lines.indexOf("COM12\t" + com12->slavePath()));
+}
+
+TEST_F(CommandLine, PortsThatCannotBeUsedAreErrorsNeverSuccess) {
+    // A dangling link: its device is missing.
+    ASSERT_TRUE(QFile::link("/nonexistent/ttyUSB9", ports_ + "/COM7"));
+    Outcome r = qev({"sync", "--port", "COM7"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(r.out.isEmpty()) << r.out.toStdString();
+    EXPECT_TRUE(r.err.endsWith("qev: COM7: Specified comport doesn't exist.\n"))
+        << r.err.toStdString();
+
+    // A port another program holds.
+    auto com4 = line(4);
+    const int held = ::open(QFile::encodeName(com4->slavePath()).constData(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(held, 0);
+    ASSERT_EQ(::flock(held, LOCK_EX | LOCK_NB), 0);
+    r = qev({"send-zones", "--port", "COM4"});
+    ::close(held);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(r.out.isEmpty());
+    EXPECT_EQ(r.err, "qev: COM4: Device already open.\n");
+    EXPECT_TRUE(com4->take(1, 200).isEmpty());
+
+    // No port chosen, in the window or on the command line.
+    storeSettings(-1);
+    r = qev({"send-zones"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err,
+              "qev: No port is chosen: give one with --port COMn, or choose one in "
+              "QEV's window.\n");
+}
+
+TEST_F(CommandLine, UnreadableSettingsFileIsReportedAndLeftAsItIs) {
+    auto com2 = line(2);
+    const QByteArray garbage("PK\x03\x04 this is no settings file");
+    writeSettings(garbage);
+    const QDateTime modified = QFileInfo(settings_).lastModified();
+    for (const QStringList& args : {QStringList{"sync"}, QStringList{"send-zones"},
+                                    QStringList{"send-zones", "--port", "COM2"}}) {
+        const Outcome r = qev(args);
+        EXPECT_EQ(r.status, 1) << args.join(' ').toStdString();
+        EXPECT_TRUE(
+            r.err.contains("qev: The settings file \"" + settings_ + "\" could not be read ("))
+            << r.err.toStdString();
+        EXPECT_TRUE(r.out.isEmpty());
+    }
+    EXPECT_TRUE(com2->take(1, 200).isEmpty());
+    EXPECT_EQ(settingsBytes(), garbage);
+    EXPECT_EQ(QFileInfo(settings_).lastModified(), modified);
+    EXPECT_EQ(settingsFolder(), (QStringList{"ports", "settings.reg"}));
+
+    // --port makes a sync independent of the settings file.
+    const Outcome r = qev({"sync", "--port", "COM2"});
+    EXPECT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_EQ(com2->take(14, 2000).size(), 14);
+
+    // A named pipe in its place: refused unopened, so nothing waits for a writer.
+    QFile::remove(settings_);
+    ASSERT_EQ(::mkfifo(QFile::encodeName(settings_).constData(), 0600), 0);
+    const Outcome pipe = qev({"sync"});
+    EXPECT_EQ(pipe.status, 1);
+    EXPECT_EQ(pipe.err, "qev: The settings file \"" + settings_ +
+                            "\" is not a regular file (it is a named pipe); it has been left as "
+                            "it is.\n");
+    EXPECT_TRUE(QFileInfo(settings_).exists());
+}
+
+TEST_F(CommandLine, UsageHelpAndVersion) {
+    Outcome r = qev({"--version"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, QStringLiteral("qev " QEV_VERSION "\n"));
+    r = qev({"--help"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_TRUE(r.out.startsWith("Usage: qev")) << r.out.toStdString();
+    for (const QStringList& bad : {QStringList{"--bogus"}, QStringList{"sync", "extra"},
+                                   QStringList{"sync", "--port", "COM99"}}) {
+        r = qev(bad);
+        EXPECT_EQ(r.status, 2) << bad.join(' ').toStdString();
+        EXPECT_TRUE(r.out.isEmpty());
+        EXPECT_TRUE(r.err.startsWith("qev: ")) << r.err.toStdString();
+    }
+    EXPECT_FALSE(QFileInfo::exists(settings_));
+}
+
+}  // namespace
+}  // namespace qev

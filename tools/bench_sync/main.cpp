@@ -1,0 +1,195 @@
+// Times the sync command on a pseudo terminal: each run records when the first byte of the
+// time-set message reached the master, against the instant it was planned for (the start of
+// the second it carries, less its 29.2 ms on the wire), and prints the absolute errors' median
+// and 99th percentile in milliseconds: sync_error_p50_ms, sync_error_p99_ms.
+//   bench_sync [runs] [--qev PATH | --window]
+// By default the sync command runs in-process; --qev runs that program's "sync" instead, and
+// --window presses the window's "Sync w/PC and Send" (offscreen when there is no display).
+
+#include "pty_pair.h"
+
+#include "app/application.h"
+#include "app/cli_commands.h"
+#include "app/command_line.h"
+#include "app/mainform_u.h"
+#include "protocol/messages.h"
+#include "serial/sync_timing.h"
+#include "serial/timed_send.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QProcess>
+#include <QPushButton>
+#include <QTextStream>
+
+#include <poll.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace {
+
+// Reads the master side, stamping the first byte of each burst with the computer's clock.
+class Receiver {
+public:
+    explicit Receiver(int fd) : fd_(fd), thread_([this] { run(); }) {}
+    ~Receiver() {
+        stop_ = true;
+        thread_.join();
+    }
+    void clear() {
+        std::lock_guard lock(mutex_);
+        bytes_.clear();
+        firstNs_ = 0;
+    }
+    bool take(qsizetype n, int timeoutMs, QByteArray& bytes, qint64& firstNs) {
+        for (int waited = 0; waited < timeoutMs; waited += 5) {
+            {
+                std::lock_guard lock(mutex_);
+                if (bytes_.size() >= n) {
+                    bytes = bytes_;
+                    firstNs = firstNs_;
+                    return true;
+                }
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        return false;
+    }
+
+private:
+    void run() {
+        char buffer[256];
+        while (!stop_) {
+            pollfd p{fd_, POLLIN, 0};
+            if (::poll(&p, 1, 20) <= 0)
+                continue;
+            const qint64 now = qev::realtimeNowNs();
+            const ssize_t got = ::read(fd_, buffer, sizeof buffer);
+            if (got <= 0)
+                continue;
+            std::lock_guard lock(mutex_);
+            if (bytes_.isEmpty())
+                firstNs_ = now;
+            bytes_.append(buffer, got);
+        }
+    }
+
+    int fd_;
+    std::atomic<bool> stop_{false};
+    std::mutex mutex_;
+    QByteArray bytes_;
+    qint64 firstNs_ = 0;
+    std::thread thread_;
+};
+
+// The second a time-set message carries: hhmmss then mmddyy, between STX and ETX.
+bool secondOf(const QByteArray& m, qint64& second) {
+    if (m.size() != qev::kTimeSetMessageSize || m.front() != '\x02' || m.back() != '\x03')
+        return false;
+    const auto pair = [&m](int at) { return m.mid(at, 2).toInt(); };
+    const QDate date(2000 + pair(11), pair(7), pair(9));
+    const QTime time(pair(1), pair(3), pair(5));
+    if (!date.isValid() || !time.isValid())
+        return false;
+    second = QDateTime(date, time, Qt::UTC).toSecsSinceEpoch();
+    return true;
+}
+
+double percentile(std::vector<double> v, double p) {
+    std::sort(v.begin(), v.end());
+    const double at = p * double(v.size() - 1);
+    const size_t lo = size_t(std::floor(at)), hi = size_t(std::ceil(at));
+    return v[lo] + (v[hi] - v[lo]) * (at - double(lo));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    int runs = 50;
+    QString qev;
+    bool window = false;
+    for (int i = 1; i < argc; ++i) {
+        const QString arg = QString::fromLocal8Bit(argv[i]);
+        if (arg == QStringLiteral("--qev") && i + 1 < argc)
+            qev = QString::fromLocal8Bit(argv[++i]);
+        else if (arg == QStringLiteral("--window"))
+            window = true;
+        else
+            runs = std::max(1, arg.toInt());
+    }
+    if (window && qEnvironmentVariableIsEmpty("DISPLAY") &&
+        qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    std::unique_ptr<QCoreApplication> app;
+    if (window)
+        app = std::make_unique<qev::Application>(argc, argv);
+    else
+        app = std::make_unique<QCoreApplication>(argc, argv);
+
+    qev::test::PortLinks links;
+    qev::test::PtyPair pty;
+    links.link(1, pty.slavePath());
+    Receiver receiver(pty.master());
+    const qint64 wireNs = qev::wireTimeNs(qev::kTimeSetMessageSize, 4800);
+    // The window starts on "Com 1", which is the pty here: the settings folder is a new one.
+    std::unique_ptr<qev::TMainForm> form;
+    if (window) {
+        form = std::make_unique<qev::TMainForm>();
+        form->show();
+    }
+
+    std::vector<double> errors;
+    for (int i = 0; i < runs; ++i) {
+        receiver.clear();
+        int status = 0;
+        if (form) {
+            form->Button2()->click();
+        } else if (qev.isEmpty()) {
+            QString out, err;
+            QTextStream o(&out), e(&err);
+            qev::CommandContext context{o, e, [] { return qev::ClockSync::Unknown; }, QString()};
+            qev::Command command;
+            command.kind = qev::CommandKind::Sync;
+            command.port = 1;
+            status = qev::runCommand(command, context);
+            e.flush();
+            if (status != 0)
+                std::fprintf(stderr, "%s", qPrintable(err));
+        } else {
+            QProcess p;
+            p.setStandardOutputFile(QProcess::nullDevice());
+            p.setStandardErrorFile(QProcess::nullDevice());
+            p.start(qev,
+                    {QStringLiteral("sync"), QStringLiteral("--port"), QStringLiteral("COM1")});
+            status = p.waitForFinished(10000) && p.exitStatus() == QProcess::NormalExit
+                         ? p.exitCode()
+                         : -1;
+        }
+        QByteArray bytes;
+        qint64 firstNs = 0, second = 0;
+        if (status != 0 || !receiver.take(qev::kTimeSetMessageSize, 2000, bytes, firstNs) ||
+            !secondOf(bytes, second)) {
+            std::fprintf(stderr, "run %d: no intact time-set message (status %d)\n", i, status);
+            return 1;
+        }
+        const qint64 plannedNs = second * qev::kNanosPerSecond - wireNs;
+        errors.push_back(std::abs(double(firstNs - plannedNs)) / 1e6);
+    }
+    std::printf("sync_error_p50_ms %.3f\n", percentile(errors, 0.50));
+    std::printf("sync_error_p99_ms %.3f\n", percentile(errors, 0.99));
+    std::printf("sync_error_max_ms %.3f\n", *std::max_element(errors.begin(), errors.end()));
+    std::printf("runs_over_2ms %lld of %d\n",
+                static_cast<long long>(
+                    std::count_if(errors.begin(), errors.end(), [](double e) { return e > 2.0; })),
+                runs);
+    return 0;
+}
