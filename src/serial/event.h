@@ -24,15 +24,20 @@ public:
     // Index of the first event that fired (auto-reset ones are consumed), or -1 on time-out.
     static int waitAny(std::initializer_list<Event*> events, int timeoutMs);
 
-    // For descriptor waits of the platform layer.
-    int handle() const { return fd_; }
+    // For the platform layer's device waits: a descriptor (POSIX) or an event HANDLE (Windows).
+#ifdef _WIN32
+    using Native = void*;
+#else
+    using Native = int;
+#endif
+    Native handle() const { return fd_; }
     bool manual() const { return reset_ == Manual; }
     // Called after a descriptor wait saw handle() readable: true when this wait owns the
     // event (an auto-reset one may have been taken by another waiter in between).
     bool claim();
 
 private:
-    int fd_;
+    Native fd_;
     Reset reset_;
 };
 
