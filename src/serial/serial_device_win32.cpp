@@ -191,8 +191,8 @@ public:
     }
 
     void setControlLine(ControlLine line, bool on) override {
-        const DWORD function = line == ControlLine::Dtr ? (on ? SETDTR : CLRDTR)
-                                                        : (on ? SETRTS : CLRRTS);
+        const DWORD function =
+            line == ControlLine::Dtr ? (on ? SETDTR : CLRDTR) : (on ? SETRTS : CLRRTS);
         ::EscapeCommFunction(h_, function);
     }
 
@@ -290,7 +290,7 @@ public:
         DWORD n = 0;
         if (!::GetOverlappedResult(h_, &event_.ov, &n, FALSE))
             return {::GetLastError() == ERROR_OPERATION_ABORTED ? WaitResult::TimedOut
-                                                                 : WaitResult::HangUp,
+                                                                : WaitResult::HangUp,
                     -1};
         return lineEvent();
     }

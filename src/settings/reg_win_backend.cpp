@@ -31,8 +31,8 @@ public:
     }
     // Creates the key and any missing parents.
     LSTATUS create(const QString& path, REGSAM access) {
-        return ::RegCreateKeyExW(HKEY_CURRENT_USER, wide(path), 0, nullptr, 0, access, nullptr,
-                                 &h_, nullptr);
+        return ::RegCreateKeyExW(HKEY_CURRENT_USER, wide(path), 0, nullptr, 0, access, nullptr, &h_,
+                                 nullptr);
     }
     HKEY get() const { return h_; }
 
@@ -111,8 +111,7 @@ bool RegistryBackend::valueExists(const QString& key, const QString& name) {
            ERROR_SUCCESS;
 }
 
-qint32 RegistryBackend::readInteger(const QString& key, const QString& name,
-                                    qint32 defaultValue) {
+qint32 RegistryBackend::readInteger(const QString& key, const QString& name, qint32 defaultValue) {
     const std::optional<RegValue> value = readValue(key, name);
     return value ? value->toInteger(defaultValue) : defaultValue;
 }

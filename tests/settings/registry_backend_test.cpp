@@ -43,8 +43,8 @@ Stored sz(const QString& text, DWORD type = REG_SZ) {
 
 void put(const QString& key, const QString& name, const Stored& value) {
     HKEY h = nullptr;
-    ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, wide(key), 0, nullptr, 0, KEY_SET_VALUE,
-                                nullptr, &h, nullptr),
+    ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, wide(key), 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                                &h, nullptr),
               ERROR_SUCCESS);
     EXPECT_EQ(::RegSetValueExW(h, wide(name), 0, value.type,
                                reinterpret_cast<const BYTE*>(value.data.constData()),
@@ -62,8 +62,8 @@ std::optional<Stored> get(const QString& key, const QString& name) {
     std::optional<Stored> result;
     if (::RegQueryValueExW(h, wide(name), nullptr, &s.type, nullptr, &size) == ERROR_SUCCESS) {
         s.data.resize(size);
-        ::RegQueryValueExW(h, wide(name), nullptr, &s.type,
-                           reinterpret_cast<BYTE*>(s.data.data()), &size);
+        ::RegQueryValueExW(h, wide(name), nullptr, &s.type, reinterpret_cast<BYTE*>(s.data.data()),
+                           &size);
         result = s;
     }
     ::RegCloseKey(h);
@@ -202,9 +202,7 @@ TEST_F(RegistryBackendTest, EveryRegistryKindIsReadByTheRulesWithoutAMessage) {
 
 TEST_F(RegistryBackendTest, OlderListFormsAndANegativeVersion) {
     put(kMain, "ListBox1_Items", sz("one\r\ntwo\nthree"));
-    run([](WindowDouble& w) {
-        EXPECT_EQ(w.list->items(), (QStringList{"one", "two", "three"}));
-    });
+    run([](WindowDouble& w) { EXPECT_EQ(w.list->items(), (QStringList{"one", "two", "three"})); });
     EXPECT_EQ(get(kList, "Count"), dword(3));
 
     ::RegDeleteTreeW(HKEY_CURRENT_USER, wide(kRoot));

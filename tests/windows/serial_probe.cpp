@@ -75,8 +75,9 @@ int main(int argc, char** argv) {
     }
     const int portNumber = args.value(1).toInt();
     if (args.size() < 2 || portNumber < 1) {
-        std::fprintf(stderr, "usage: serial_probe send PORT config|time | held PORT | "
-                             "expect-config\n");
+        std::fprintf(stderr,
+                     "usage: serial_probe send PORT config|time | held PORT | "
+                     "expect-config\n");
         return 2;
     }
     TComPort port;

@@ -195,7 +195,8 @@ void sendScenario(const Wine& wine, Line& line, const std::string& probe, const 
     const std::string expected = field(r.out, "EXPECT");
     if (kind == "time") {
         // STX, 12:34:56, 02/29/24, ETX
-        check(expected == toHex("\x02" "123456" "022924" "\x03"), "the time-set message");
+        check(expected == toHex(std::string("\x02") + "123456" + "022924" + "\x03"),
+              "the time-set message");
     } else {
         check(expected.size() == 82 * 2, "an 82-byte configuration");
     }
