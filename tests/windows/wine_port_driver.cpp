@@ -63,8 +63,10 @@ void drain(Line* line) {
     }
 }
 
-// Runs argv with its output collected, watching the line meanwhile.
-Result run(const std::vector<std::string>& argv, Line* line, int timeoutSeconds) {
+// Runs argv with its output collected, watching the line meanwhile. Quiet: Wine's own chatter
+// (a server it starts inherits the stream) goes nowhere.
+Result run(const std::vector<std::string>& argv, Line* line, int timeoutSeconds,
+           bool quiet = false) {
     Result result;
     int out[2];
     if (::pipe2(out, O_CLOEXEC) != 0)
@@ -73,6 +75,10 @@ Result run(const std::vector<std::string>& argv, Line* line, int timeoutSeconds)
     if (pid == 0) {
         ::setpgid(0, 0);
         ::dup2(out[1], STDOUT_FILENO);
+        if (quiet) {
+            const int null = ::open("/dev/null", O_WRONLY);
+            ::dup2(null, STDERR_FILENO);
+        }
         std::vector<char*> args;
         for (const std::string& a : argv)
             args.push_back(const_cast<char*>(a.c_str()));
@@ -168,11 +174,14 @@ struct Wine {
     bool mapCom1(const std::string& path) const {
         const Result r = run(command({"reg", "add", "HKLM\\Software\\Wine\\Ports", "/v", "COM1",
                                       "/t", "REG_SZ", "/d", path, "/f"}),
-                             nullptr, 180);
+                             nullptr, 180, true);
         if (!exitedWith(r, 0))
             return false;
-        run({"wineserver", "-k"}, nullptr, 30);
-        return exitedWith(run({"wineserver", "-w"}, nullptr, 30), 0);
+        run({"wineserver", "-k"}, nullptr, 30, true);
+        if (!exitedWith(run({"wineserver", "-w"}, nullptr, 30, true), 0))
+            return false;
+        // Started here, the server does not write its teardown to the test's output.
+        return exitedWith(run({"wineserver", "-p10"}, nullptr, 30, true), 0);
     }
 };
 
@@ -207,7 +216,7 @@ void sendScenario(const Wine& wine, Line& line, const std::string& probe, const 
 
 // The lines of `wine reg query KEY /s`, with runs of blanks made one.
 std::vector<std::string> registryLines(const Wine& wine, const std::string& key) {
-    const Result r = run(wine.command({"reg", "query", key, "/s"}), nullptr, 120);
+    const Result r = run(wine.command({"reg", "query", key, "/s"}), nullptr, 120, true);
     std::vector<std::string> lines;
     std::istringstream in(r.out);
     std::string line;
@@ -245,7 +254,7 @@ void appScenario(const Wine& wine, Line& line, const std::string& probe, const s
     const std::string expected = field(expect.out, "EXPECT");
     check(expected.size() == 82 * 2, "the default configuration from the probe");
     // A first run: nothing stored yet.
-    run(wine.command({"reg", "delete", "HKCU\\Software\\QEV", "/f"}), nullptr, 120);
+    run(wine.command({"reg", "delete", "HKCU\\Software\\QEV", "/f"}), nullptr, 120, true);
 
     std::string windowsPath = "Z:" + qev;
     for (char& c : windowsPath) {
@@ -318,5 +327,6 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "unknown scenario %s\n", scenario.c_str());
         return 2;
     }
+    run({"wineserver", "-k"}, nullptr, 30, true);
     return failures == 0 ? 0 : 1;
 }
