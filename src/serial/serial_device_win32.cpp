@@ -234,8 +234,13 @@ public:
 
     int read(char* data, qint64 length, qint64& got) override {
         got = 0;
+        // Ask only for what has arrived: a read for more may wait (some drivers ignore the
+        // time-outs that should end it at once).
+        const DWORD queued = inQueue();
+        if (queued == 0)
+            return 0;
         DWORD n = 0;
-        if (!::ReadFile(h_, data, DWORD(length), nullptr, read_.start())) {
+        if (!::ReadFile(h_, data, DWORD(qMin<qint64>(length, queued)), nullptr, read_.start())) {
             const DWORD err = ::GetLastError();
             if (err != ERROR_IO_PENDING)
                 return err == ERROR_OPERATION_ABORTED ? 0 : systemError(err);
