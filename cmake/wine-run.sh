@@ -34,4 +34,8 @@ if [ ! -f "$prefix/.qev-ready" ]; then
     fi
     exec 9>&-
 fi
+# Qt's offscreen platform on Windows reads font files from one folder (as Windows sees it).
+if [ -z "${QT_QPA_FONTDIR:-}" ] && [ -d /usr/share/fonts/truetype/dejavu ]; then
+    export QT_QPA_FONTDIR=Z:/usr/share/fonts/truetype/dejavu
+fi
 exec wine "$@"

@@ -15,7 +15,7 @@ if [ "${1:-}" = --tests ]; then
 fi
 
 packages=(cmake ninja-build g++ g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 zip)
-[ $tests = ON ] && packages+=(googletest wine wine64 xvfb xauth)
+[ $tests = ON ] && packages+=(googletest wine wine64 xvfb xauth fonts-dejavu-core)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")
