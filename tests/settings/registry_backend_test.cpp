@@ -189,6 +189,7 @@ TEST_F(RegistryBackendTest, EveryRegistryKindIsReadByTheRulesWithoutAMessage) {
         EXPECT_TRUE(reported.isEmpty());
     }
 
+    ::RegDeleteTreeW(HKEY_CURRENT_USER, wide(kRoot));
     put(kList, "Count", dword(4));
     put(kList, "Item0", dword(5));
     put(kList, "Item1", sz("%TEMP%", REG_EXPAND_SZ));
