@@ -79,7 +79,7 @@ int wmain(int argc, wchar_t** argv) {
         return 90;
     }
     int result = 91;
-    const HWND window = waitForWindow(process.dwProcessId, process.hProcess, 60000);
+    const HWND window = waitForWindow(process.dwProcessId, process.hProcess, 150000);
     if (window == nullptr) {
         std::fprintf(stderr, "the window \"QEV 1.0\" did not appear\n");
     } else {
@@ -93,7 +93,7 @@ int wmain(int argc, wchar_t** argv) {
         // Opening the port, the bytes, the half second the send cycle waits, the close.
         ::Sleep(4000);
         ::PostMessageW(window, WM_CLOSE, 0, 0);
-        if (::WaitForSingleObject(process.hProcess, 30000) == WAIT_OBJECT_0) {
+        if (::WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0) {
             DWORD code = 0;
             ::GetExitCodeProcess(process.hProcess, &code);
             result = int(code);

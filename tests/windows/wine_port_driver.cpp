@@ -171,7 +171,9 @@ struct Wine {
     }
 
     // Ports are made when the server starts: set the name, then start it again.
-    bool mapCom1(const std::string& path) const {
+    // startServer: start it here, so that its teardown stays out of the test's output. Not
+    // for a program with windows: a server started without the display keeps them from showing.
+    bool mapCom1(const std::string& path, bool startServer) const {
         const Result r = run(command({"reg", "add", "HKLM\\Software\\Wine\\Ports", "/v", "COM1",
                                       "/t", "REG_SZ", "/d", path, "/f"}),
                              nullptr, 180, true);
@@ -180,8 +182,7 @@ struct Wine {
         run({"wineserver", "-k"}, nullptr, 30, true);
         if (!exitedWith(run({"wineserver", "-w"}, nullptr, 30, true), 0))
             return false;
-        // Started here, the server does not write its teardown to the test's output.
-        return exitedWith(run({"wineserver", "-p10"}, nullptr, 30, true), 0);
+        return !startServer || exitedWith(run({"wineserver", "-p10"}, nullptr, 30, true), 0);
     }
 };
 
@@ -264,7 +265,7 @@ void appScenario(const Wine& wine, Line& line, const std::string& probe, const s
     std::vector<std::string> args{"xvfb-run", "-a", "-s", "-screen 0 1024x768x24"};
     for (const std::string& a : wine.command({ui, windowsPath}))
         args.push_back(a);
-    const Result r = run(args, &line, 180);
+    const Result r = run(args, &line, 280);
     check(exitedWith(r, 0), "qev.exe was clicked and closed normally (output: " + r.out + ")");
     check(toHex(line.bytes) == expected,
           "qev.exe sent exactly the default configuration: got " + toHex(line.bytes));
@@ -302,7 +303,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     // The runner has left COM2 to COM255 empty, so none of them leads to a real port.
-    if (!wine.mapCom1(line.slave)) {
+    if (!wine.mapCom1(line.slave, scenario != "app")) {
         std::fprintf(stderr, "could not map the ports in %s\n", wine.prefix.c_str());
         return 1;
     }
