@@ -9,7 +9,18 @@
 #   A libFuzzer target (only with QEV_FUZZ), run by CTest for QEV_FUZZ_SECONDS.
 
 if(QEV_TESTS)
-    find_package(GTest REQUIRED)
+    if(CMAKE_CROSSCOMPILING)
+        # No GoogleTest is installed for the target: build Debian's source of it with the tests.
+        set(QEV_GTEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest source tree")
+        set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+        add_subdirectory(${QEV_GTEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+        # Its own build names them GTest::gtest, GTest::gmock, ... as the installed package does.
+        foreach(lib gtest gtest_main gmock gmock_main)
+            target_compile_options(${lib} PRIVATE -w)
+        endforeach()
+    else()
+        find_package(GTest REQUIRED)
+    endif()
     find_package(Qt6 REQUIRED COMPONENTS Test)
     include(GoogleTest)
 endif()
@@ -24,7 +35,12 @@ function(qev_add_test name)
     if(T_LABELS)
         set_property(DIRECTORY APPEND PROPERTY LABELS ${T_LABELS})
     endif()
-    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST
+    if(WIN32)
+        # A static Qt has the offscreen platform only when it is linked in by name.
+        qt_import_plugins(${name} INCLUDE Qt6::QOffscreenIntegrationPlugin)
+    endif()
+    # Under an emulator (Wine) the first listing also makes the emulator's prefix.
+    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 180
         PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen TIMEOUT 60)
 endfunction()
 

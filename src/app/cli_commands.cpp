@@ -8,8 +8,12 @@
 #include "serial/device_naming.h"
 #include "serial/timed_send.h"
 #include "serial/transmission.h"
+#ifdef _WIN32
+#include "settings/platform_backend.h"
+#else
 #include "settings/reg_file_backend.h"
 #include "settings/reg_file_reader.h"
+#endif
 #include "settings/settings_errors.h"
 #include "settings/settings_store.h"
 
@@ -65,9 +69,15 @@ private:
 };
 
 std::unique_ptr<TSettingsStore> openStore(const CommandContext& context) {
+#ifdef _WIN32
+    // Reading the registry changes nothing in it, so the window's backend serves as it is.
+    Q_UNUSED(context);
+    return std::make_unique<TSettingsStore>(createPlatformSettingsBackend());
+#else
     const QString file =
         context.settingsFile.isEmpty() ? RegFileBackend::defaultFilePath() : context.settingsFile;
     return std::make_unique<TSettingsStore>(std::make_unique<RegFileReader>(file));
+#endif
 }
 
 QByteArray timeSetMessageFor(qint64 second) {
@@ -89,9 +99,15 @@ int listPorts(CommandContext& context) {
         ++found;
     }
     if (found == 0) {
+#ifdef _WIN32
+        context.err << QStringLiteral(
+            "qev: No serial port is present. Connect the clock's adapter; Device Manager shows "
+            "its COMn name.\n");
+#else
         context.err << QStringLiteral(
             "qev: No serial port is present. Port n is the link $XDG_CONFIG_HOME/QEV/ports/COMn "
             "(~/.config/QEV/ports/COMn) when there is one, otherwise /dev/ttyS<n-1>.\n");
+#endif
     }
     return 0;
 }

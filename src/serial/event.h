@@ -6,6 +6,13 @@
 
 namespace qev {
 
+// What a device wait of the platform layer watches: a descriptor, or on Windows an event HANDLE.
+#ifdef _WIN32
+using NativeEvent = void*;
+#else
+using NativeEvent = int;
+#endif
+
 class Event {
 public:
     enum Reset { Auto, Manual };
@@ -24,15 +31,15 @@ public:
     // Index of the first event that fired (auto-reset ones are consumed), or -1 on time-out.
     static int waitAny(std::initializer_list<Event*> events, int timeoutMs);
 
-    // For descriptor waits of the platform layer.
-    int handle() const { return fd_; }
+    // For device waits of the platform layer.
+    NativeEvent handle() const { return fd_; }
     bool manual() const { return reset_ == Manual; }
     // Called after a descriptor wait saw handle() readable: true when this wait owns the
     // event (an auto-reset one may have been taken by another waiter in between).
     bool claim();
 
 private:
-    int fd_;
+    NativeEvent fd_;
     Reset reset_;
 };
 

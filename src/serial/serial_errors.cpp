@@ -15,6 +15,10 @@
 #include <cxxabi.h>
 #endif
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace qev {
 
 ENoPortSelected::ENoPortSelected()
@@ -67,9 +71,23 @@ EOutputBufferTooSmall::EOutputBufferTooSmall()
 
 namespace {
 
+// The system's own text for an error number, where the system has texts for them.
+QString systemText([[maybe_unused]] int error) {
+#ifdef _WIN32
+    wchar_t buffer[512];
+    const DWORD n = ::FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                     nullptr, DWORD(error), 0, buffer, 512, nullptr);
+    if (n > 0)
+        return QString::fromWCharArray(buffer, int(n)).trimmed();
+#endif
+    return QString();
+}
+
 QString inOutMessage(int code) {
     QString text = inOutErrorText(code);
     if (text.isNull())
+        text = systemText(-code);
+    if (text.isEmpty())
         text = QStringLiteral("I/O error %1").arg(-code);
     return text;
 }

@@ -1,6 +1,6 @@
 #include "settings/settings_store.h"
 
-#include "settings/reg_file_backend.h"
+#include "settings/platform_backend.h"
 #include "settings/settings_errors.h"
 
 #include <QMetaObject>
@@ -9,7 +9,7 @@
 namespace qev {
 
 TSettingsStore::TSettingsStore(QObject* parent)
-    : TSettingsStore(std::make_unique<RegFileBackend>(RegFileBackend::defaultFilePath()), parent) {}
+    : TSettingsStore(createPlatformSettingsBackend(), parent) {}
 
 TSettingsStore::TSettingsStore(std::unique_ptr<SettingsBackend> backend, QObject* parent)
     : QObject(parent), backend_(std::move(backend)) {}

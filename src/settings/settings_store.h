@@ -25,7 +25,8 @@ public:
     // A stored Count above this cannot be a real list; it is treated as unreadable.
     static constexpr qint32 kMaxListCount = 10000;
 
-    // Uses the settings file at RegFileBackend::defaultFilePath().
+    // Uses the platform's store: the registry on Windows, else the settings file at
+    // RegFileBackend::defaultFilePath().
     explicit TSettingsStore(QObject* parent = nullptr);
     explicit TSettingsStore(std::unique_ptr<SettingsBackend> backend, QObject* parent = nullptr);
     ~TSettingsStore() override;

@@ -111,7 +111,9 @@ inline QStringList defaultZones() {
 class WindowDouble : public QObject {
     Q_OBJECT
 public:
-    explicit WindowDouble(const QString& settingsFile) {
+    explicit WindowDouble(const QString& settingsFile)
+        : WindowDouble(std::make_unique<RegFileBackend>(settingsFile)) {}
+    explicit WindowDouble(std::unique_ptr<SettingsBackend> backend) {
         setObjectName(QStringLiteral("MainForm"));
         radio = new RadioGroupDouble(this);
         radio->setObjectName(QStringLiteral("RadioGroup1"));
@@ -122,7 +124,7 @@ public:
         list->setItems(defaultZones());
         list->assignments = 0;
 
-        SettingsStore1 = new TSettingsStore(std::make_unique<RegFileBackend>(settingsFile), this);
+        SettingsStore1 = new TSettingsStore(std::move(backend), this);
         SettingsStore1->setObjectName(QStringLiteral("SettingsStore1"));
         FormStorage1 = new TFormStorage(this);
         FormStorage1->setObjectName(QStringLiteral("FormStorage1"));

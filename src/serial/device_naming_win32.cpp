@@ -1,0 +1,46 @@
+// On Windows the port names are the system's own: "\\.\COM<n>" opens port n directly.
+
+#include "serial/device_naming.h"
+
+#include <QRegularExpression>
+
+#include <windows.h>
+
+#include <vector>
+
+namespace qev {
+
+namespace {
+
+const QString kDevicePrefix = QStringLiteral("\\\\.\\");
+
+}  // namespace
+
+QString comDeviceName(quint16 n) {
+    return kDevicePrefix + QStringLiteral("COM%1").arg(n);
+}
+
+QString resolveDeviceName(const QString& name) {
+    if (name.startsWith(kDevicePrefix, Qt::CaseInsensitive))
+        return name;
+    // "COM10" and above open only through the device namespace.
+    static const QRegularExpression com(QStringLiteral("^COM[0-9]{1,5}$"),
+                                        QRegularExpression::CaseInsensitiveOption);
+    return com.match(name).hasMatch() ? kDevicePrefix + name : name;
+}
+
+bool serialDevicePresent(const QString& path, const QString&) {
+    QString name = path;
+    if (name.startsWith(kDevicePrefix, Qt::CaseInsensitive))
+        name = name.mid(kDevicePrefix.size());
+    if (name.isEmpty())
+        return false;
+    // The device namespace knows every port the system has, without opening any of them.
+    std::vector<wchar_t> target(1024);
+    if (::QueryDosDeviceW(reinterpret_cast<LPCWSTR>(name.utf16()), target.data(),
+                          DWORD(target.size())) != 0)
+        return true;
+    return ::GetLastError() == ERROR_INSUFFICIENT_BUFFER;
+}
+
+}  // namespace qev

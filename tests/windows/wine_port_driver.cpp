@@ -1,0 +1,333 @@
+// The Linux side of the Windows port tests. It makes a pty, maps its slave as COM1 of a Wine
+// prefix, runs a Windows program that sends on the port, and checks at the master the exact
+// bytes and the line settings they came with.
+//   wine_port_driver WINE_RUN PREFIX SCENARIO PROBE [QEV UI_DRIVER]
+// Scenarios: config, time (the probe sends), missing (COM300), held (a second open of COM1),
+// app (the real qev.exe, clicked under a virtual display, then its stored settings).
+// Every step has a deadline; a program that overruns it is killed with its children.
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+int failures = 0;
+
+void check(bool ok, const std::string& what) {
+    std::printf("%s: %s\n", ok ? "ok" : "FAILED", what.c_str());
+    if (!ok)
+        ++failures;
+}
+
+struct Line {
+    int master = -1;
+    std::string slave;
+    std::string bytes;
+    std::optional<termios> settings;  // as they were when the first byte arrived
+};
+
+struct Result {
+    int status = -1;
+    bool timedOut = false;
+    std::string out;
+};
+
+// Reads what the master has; keeps the slave's settings of the moment the first byte came.
+void drain(Line* line) {
+    char buffer[512];
+    for (;;) {
+        const ssize_t n = ::read(line->master, buffer, sizeof buffer);
+        if (n <= 0)
+            return;
+        if (!line->settings) {
+            termios t{};
+            if (::tcgetattr(line->master, &t) == 0)
+                line->settings = t;
+        }
+        line->bytes.append(buffer, size_t(n));
+    }
+}
+
+// Runs argv with its output collected, watching the line meanwhile. Quiet: Wine's own chatter
+// (a server it starts inherits the stream) goes nowhere.
+Result run(const std::vector<std::string>& argv, Line* line, int timeoutSeconds,
+           bool quiet = false) {
+    Result result;
+    int out[2];
+    if (::pipe2(out, O_CLOEXEC) != 0)
+        return result;
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::setpgid(0, 0);
+        ::dup2(out[1], STDOUT_FILENO);
+        if (quiet) {
+            const int null = ::open("/dev/null", O_WRONLY);
+            ::dup2(null, STDERR_FILENO);
+        }
+        std::vector<char*> args;
+        for (const std::string& a : argv)
+            args.push_back(const_cast<char*>(a.c_str()));
+        args.push_back(nullptr);
+        ::execvp(args[0], args.data());
+        std::perror(args[0]);
+        ::_exit(127);
+    }
+    ::close(out[1]);
+    const auto deadline = Clock::now() + std::chrono::seconds(timeoutSeconds);
+    bool open = true;
+    while (open) {
+        pollfd fds[2] = {{out[0], POLLIN, 0}, {line ? line->master : -1, POLLIN, 0}};
+        ::poll(fds, 2, 100);
+        if (fds[0].revents) {
+            char buffer[512];
+            const ssize_t n = ::read(out[0], buffer, sizeof buffer);
+            if (n > 0)
+                result.out.append(buffer, size_t(n));
+            else
+                open = false;
+        }
+        if (line)
+            drain(line);
+        if (Clock::now() > deadline) {
+            result.timedOut = true;
+            ::kill(-pid, SIGKILL);
+            break;
+        }
+    }
+    ::close(out[0]);
+    ::waitpid(pid, &result.status, 0);
+    if (line) {
+        // Bytes written just before the program ended may still be on their way.
+        const auto settle = Clock::now() + std::chrono::milliseconds(500);
+        while (Clock::now() < settle) {
+            pollfd fd{line->master, POLLIN, 0};
+            ::poll(&fd, 1, 50);
+            drain(line);
+        }
+    }
+    return result;
+}
+
+bool exitedWith(const Result& r, int code) {
+    return !r.timedOut && WIFEXITED(r.status) && WEXITSTATUS(r.status) == code;
+}
+
+std::string toHex(const std::string& bytes) {
+    std::string hex;
+    char digits[3];
+    for (unsigned char c : bytes) {
+        std::snprintf(digits, sizeof digits, "%02x", c);
+        hex += digits;
+    }
+    return hex;
+}
+
+// The text after "KEY " on the first line of out that starts with it.
+std::string field(const std::string& out, const std::string& key) {
+    std::istringstream in(out);
+    std::string line;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (line.rfind(key + " ", 0) == 0)
+            return line.substr(key.size() + 1);
+        if (line == key)
+            return {};
+    }
+    return "<no " + key + " line>";
+}
+
+bool openLine(Line& line) {
+    line.master = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (line.master < 0 || ::grantpt(line.master) != 0 || ::unlockpt(line.master) != 0)
+        return false;
+    line.slave = ::ptsname(line.master);
+    // Held open here, so that the master never sees the line hang up between programs.
+    return ::open(line.slave.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC) >= 0;
+}
+
+struct Wine {
+    std::string runner;
+    std::string prefix;
+
+    std::vector<std::string> command(std::vector<std::string> args) const {
+        args.insert(args.begin(), {runner, prefix});
+        return args;
+    }
+
+    // Ports are made when the server starts: set the name, then start it again.
+    // startServer: start it here, so that its teardown stays out of the test's output. Not
+    // for a program with windows: a server started without the display keeps them from showing.
+    bool mapCom1(const std::string& path, bool startServer) const {
+        const Result r = run(command({"reg", "add", "HKLM\\Software\\Wine\\Ports", "/v", "COM1",
+                                      "/t", "REG_SZ", "/d", path, "/f"}),
+                             nullptr, 180, true);
+        if (!exitedWith(r, 0))
+            return false;
+        run({"wineserver", "-k"}, nullptr, 30, true);
+        if (!exitedWith(run({"wineserver", "-w"}, nullptr, 30, true), 0))
+            return false;
+        return !startServer || exitedWith(run({"wineserver", "-p10"}, nullptr, 30, true), 0);
+    }
+};
+
+void checkLineSettings(const Line& line) {
+    if (!line.settings) {
+        check(false, "line settings seen with the first byte");
+        return;
+    }
+    const termios& t = *line.settings;
+    check(::cfgetospeed(&t) == B4800, "4800 baud");
+    check((t.c_cflag & CSIZE) == CS8, "8 data bits");
+    check(!(t.c_cflag & PARENB), "no parity");
+    check(!(t.c_cflag & CSTOPB), "one stop bit");
+    check(!(t.c_oflag & OPOST), "bytes leave unchanged (no output processing)");
+}
+
+void sendScenario(const Wine& wine, Line& line, const std::string& probe, const std::string& kind) {
+    const Result r = run(wine.command({probe, "send", "1", kind}), &line, 120);
+    check(exitedWith(r, 0), "the probe sent (output: " + r.out + ")");
+    const std::string expected = field(r.out, "EXPECT");
+    if (kind == "time") {
+        // STX, 12:34:56, 02/29/24, ETX
+        check(expected == toHex(std::string("\x02") + "123456" + "022924" + "\x03"),
+              "the time-set message");
+    } else {
+        check(expected.size() == 82 * 2, "an 82-byte configuration");
+    }
+    check(toHex(line.bytes) == expected,
+          "exactly the message on the line: got " + toHex(line.bytes));
+    checkLineSettings(line);
+}
+
+// The lines of `wine reg query KEY /s`, with runs of blanks made one.
+std::vector<std::string> registryLines(const Wine& wine, const std::string& key) {
+    const Result r = run(wine.command({"reg", "query", key, "/s"}), nullptr, 120, true);
+    std::vector<std::string> lines;
+    std::istringstream in(r.out);
+    std::string line;
+    while (std::getline(in, line)) {
+        std::string flat;
+        for (char c : line) {
+            if (c == '\r')
+                continue;
+            if (c == ' ' || c == '\t') {
+                if (!flat.empty() && flat.back() != ' ')
+                    flat += ' ';
+            } else {
+                flat += c;
+            }
+        }
+        while (!flat.empty() && flat.back() == ' ')
+            flat.pop_back();
+        if (!flat.empty())
+            lines.push_back(flat);
+    }
+    return lines;
+}
+
+bool contains(const std::vector<std::string>& lines, const std::string& wanted) {
+    for (const std::string& l : lines) {
+        if (l == wanted)
+            return true;
+    }
+    return false;
+}
+
+void appScenario(const Wine& wine, Line& line, const std::string& probe, const std::string& qev,
+                 const std::string& ui) {
+    const Result expect = run(wine.command({probe, "expect-config"}), nullptr, 120);
+    const std::string expected = field(expect.out, "EXPECT");
+    check(expected.size() == 82 * 2, "the default configuration from the probe");
+    // A first run: nothing stored yet.
+    run(wine.command({"reg", "delete", "HKCU\\Software\\QEV", "/f"}), nullptr, 120, true);
+
+    std::string windowsPath = "Z:" + qev;
+    for (char& c : windowsPath) {
+        if (c == '/')
+            c = '\\';
+    }
+    std::vector<std::string> args{"xvfb-run", "-a", "-s", "-screen 0 1024x768x24"};
+    for (const std::string& a : wine.command({ui, windowsPath}))
+        args.push_back(a);
+    const Result r = run(args, &line, 280);
+    check(exitedWith(r, 0), "qev.exe was clicked and closed normally (output: " + r.out + ")");
+    check(toHex(line.bytes) == expected,
+          "qev.exe sent exactly the default configuration: got " + toHex(line.bytes));
+    checkLineSettings(line);
+
+    const auto stored = registryLines(wine, "HKCU\\Software\\QEV\\MainForm");
+    check(contains(stored, "FormVersion REG_DWORD 0x0"), "FormVersion stored as a DWORD 0");
+    check(contains(stored, "RadioGroup1_ItemIndex REG_DWORD 0x0"), "the port stored as DWORD 0");
+    check(contains(stored, "Count REG_DWORD 0x10"), "16 zone lines stored");
+    check(contains(stored, "Item0 REG_SZ Zone 00 +00:00 0:No DST,12 hr"), "Item0 as a string");
+    check(contains(stored, "Item15 REG_SZ Zone 15 +00:00 0:No DST,12 hr"), "Item15 as a string");
+    if (failures) {
+        for (const std::string& l : stored)
+            std::printf("  stored: %s\n", l.c_str());
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 5 || (std::strcmp(argv[3], "app") == 0 && argc < 7)) {
+        std::fprintf(stderr, "usage: wine_port_driver WINE_RUN PREFIX SCENARIO PROBE [QEV UI]\n");
+        return 2;
+    }
+    const Wine wine{argv[1], argv[2]};
+    const std::string scenario = argv[3];
+    const std::string probe = argv[4];
+    ::setenv("WINEPREFIX", wine.prefix.c_str(), 1);
+    ::setenv("WINEDEBUG", "-all", 1);
+    ::setenv("WINEDLLOVERRIDES", "mscoree=d;mshtml=d", 1);
+
+    Line line;
+    if (!openLine(line)) {
+        std::perror("pty");
+        return 1;
+    }
+    // The runner has left COM2 to COM255 empty, so none of them leads to a real port.
+    if (!wine.mapCom1(line.slave, scenario != "app")) {
+        std::fprintf(stderr, "could not map the ports in %s\n", wine.prefix.c_str());
+        return 1;
+    }
+    std::printf("COM1 is %s\n", line.slave.c_str());
+
+    if (scenario == "config" || scenario == "time") {
+        sendScenario(wine, line, probe, scenario);
+    } else if (scenario == "missing") {
+        // The prefix has names up to COM256 (empty, or Wine's own); COM300 does not exist.
+        const Result r = run(wine.command({probe, "send", "300", "config"}), &line, 120);
+        check(field(r.out, "ERROR EBadId:") == "Specified comport doesn't exist",
+              "a missing port is reported as such (output: " + r.out + ")");
+        check(line.bytes.empty(), "nothing reaches COM1");
+    } else if (scenario == "held") {
+        const Result r = run(wine.command({probe, "held", "1"}), &line, 120);
+        check(field(r.out, "ERROR EAlreadyOpen:") == "Device already open",
+              "a port held by another open is refused (output: " + r.out + ")");
+        check(line.bytes.empty(), "nothing is sent while the port is held");
+    } else if (scenario == "app") {
+        appScenario(wine, line, probe, argv[5], argv[6]);
+    } else {
+        std::fprintf(stderr, "unknown scenario %s\n", scenario.c_str());
+        return 2;
+    }
+    run({"wineserver", "-k"}, nullptr, 30, true);
+    return failures == 0 ? 0 : 1;
+}
