@@ -8,6 +8,7 @@
 namespace qev {
 
 // The folder of the COM<n> links: $XDG_CONFIG_HOME/QEV/ports, by default ~/.config/QEV/ports.
+// Empty on Windows, whose ports need no links.
 QString portLinkFolder();
 
 // "\\.\COM<n>", the name a worker is given.

@@ -16,6 +16,10 @@ const QString kDevicePrefix = QStringLiteral("\\\\.\\");
 
 }  // namespace
 
+QString portLinkFolder() {
+    return {};
+}
+
 QString comDeviceName(quint16 n) {
     return kDevicePrefix + QStringLiteral("COM%1").arg(n);
 }

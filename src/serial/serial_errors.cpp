@@ -38,9 +38,12 @@ QString shownFolder(const QString& folder) {
 }  // namespace
 
 ENoPortFound::ENoPortFound(const QString& portsFolder)
-    : EOpenComm(QStringLiteral("No serial port was found. Connect the clock's adapter, or link a "
-                               "device as %1/COMn")
-                    .arg(shownFolder(portsFolder)),
+    : EOpenComm(portsFolder.isEmpty()
+                    ? QStringLiteral("No serial port was found. Connect the clock's adapter; "
+                                     "Device Manager shows the COMn name it is given")
+                    : QStringLiteral("No serial port was found. Connect the clock's adapter, or "
+                                     "link a device as %1/COMn")
+                          .arg(shownFolder(portsFolder)),
                 serial_error::kNoPortSelected) {}
 
 EBadId::EBadId()

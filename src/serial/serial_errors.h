@@ -43,7 +43,7 @@ class EPortPromptCancelled : public ENoPortSelected {};
 // The port prompt had nothing to offer: no port is present. Says where a port can come from.
 class ENoPortFound : public EOpenComm {
 public:
-    // portsFolder: where COM<n> links are looked up.
+    // portsFolder: where COM<n> links are looked up; empty where ports need no links.
     explicit ENoPortFound(const QString& portsFolder);
 };
 
