@@ -4,6 +4,7 @@
 #include "serial/serial_errors.h"
 
 #include <chrono>
+#include <thread>
 
 namespace qev {
 
@@ -30,7 +31,13 @@ quint32 WaitMilliseconds(quint32 ms, const std::function<quint32()>& tick) {
 }
 
 quint32 WaitMilliseconds(quint32 ms) {
-    return WaitMilliseconds(ms, tickCount);
+    // No events are handled during the wait, but the processor is given up between looks at
+    // the counter: a pure spin starved the kernel's own work queued on this processor, so the
+    // bytes just written could reach the line a whole scheduler tick late.
+    return WaitMilliseconds(ms, [] {
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+        return tickCount();
+    });
 }
 
 void transmit(TComPort& port, int itemIndex, const QByteArray& message,

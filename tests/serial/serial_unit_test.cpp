@@ -12,7 +12,10 @@
 
 #include <gtest/gtest.h>
 
+#include <ctime>
+
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -159,6 +162,23 @@ TEST(WaitMillisecondsTest, SumsDifferencesAcrossTheWrap) {
     EXPECT_EQ(result, 40u);
     EXPECT_EQ(reads, 15);  // the first reading, then 14 steps of 3 to reach 42 >= 40
     EXPECT_EQ(WaitMilliseconds(0, [&] { return ++now; }), 0u);
+}
+
+// The half-second wait after a send must leave the processor to others: a spin kept the
+// kernel's own work for the port waiting, and the bytes reached the line a tick late.
+TEST(WaitMillisecondsTest, TheRealWaitLastsAndGivesUpTheProcessor) {
+    const auto threadCpu = [] {
+        timespec t{};
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+        return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
+    };
+    QElapsedTimer wall;
+    wall.start();
+    const double cpuBefore = threadCpu();
+    EXPECT_EQ(WaitMilliseconds(200), 200u);
+    const double cpuUsed = threadCpu() - cpuBefore;
+    EXPECT_GE(wall.elapsed(), 198);  // a millisecond counter can end up to a tick early
+    EXPECT_LT(cpuUsed, 100.0);       // a spin would use about 200 ms of processor time
 }
 
 TEST(DeviceNamingTest, LinksOverrideTheLegacyNodes) {
