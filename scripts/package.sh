@@ -9,6 +9,7 @@
 # The build folder is ./build, or $QEV_BUILD_DIR when set; it is configured when it is not yet.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source scripts/require-packages.sh
 
 install=false fresh=false
 for arg in "$@"; do
@@ -20,20 +21,7 @@ for arg in "$@"; do
 done
 
 packages=(lintian desktop-file-utils appstream systemd dpkg-dev file man-db)
-missing=()
-for p in "${packages[@]}"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")
-done
-if ((${#missing[@]})); then
-    if [ "$(id -u)" = 0 ]; then
-        apt-get update -qq
-        DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
-    else
-        echo "Packaging needs these Debian packages; install them, then run this script again:" >&2
-        echo "  sudo apt-get install -y --no-install-recommends ${missing[*]}" >&2
-        exit 1
-    fi
-fi
+qev_require_packages "Packaging" "${packages[@]}"
 
 build=${QEV_BUILD_DIR:-build}
 [ -f "$build/CPackConfig.cmake" ] || cmake -S . -B "$build" -G Ninja

@@ -7,6 +7,7 @@
 # Environment: QEV_WINDOWS_BUILD_DIR (default build-windows), QEV_JOBS (default 2).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source scripts/require-packages.sh
 
 tests=OFF
 if [ "${1:-}" = --tests ]; then
@@ -16,20 +17,7 @@ fi
 
 packages=(cmake ninja-build g++ g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 zip)
 [ $tests = ON ] && packages+=(googletest wine wine64 xvfb xauth fonts-dejavu-core)
-missing=()
-for p in "${packages[@]}"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")
-done
-if ((${#missing[@]})); then
-    if [ "$(id -u)" = 0 ]; then
-        apt-get update -qq
-        DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
-    else
-        echo "The Windows build needs these Debian packages; install them, then run this again:" >&2
-        echo "  sudo apt-get install -y --no-install-recommends ${missing[*]}" >&2
-        exit 1
-    fi
-fi
+qev_require_packages "The Windows build" "${packages[@]}"
 
 qt=$(scripts/qt-mingw.sh)
 build=${QEV_WINDOWS_BUILD_DIR:-build-windows}
