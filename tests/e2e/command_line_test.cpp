@@ -5,7 +5,7 @@
 #include "protocol/messages.h"
 #include "protocol/zone_line.h"
 #include "serial/sync_timing.h"
-#include "stamped_line.h"
+#include "second_checks.h"
 
 #include <QDir>
 #include <QFile>
@@ -25,7 +25,7 @@
 namespace qev {
 namespace {
 
-using test::StampedLine;
+using test::LineRecorder;
 
 struct Outcome {
     int status = -1;
@@ -89,7 +89,7 @@ protected:
         return QDir(config_.filePath("QEV"))
             .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
     }
-    std::unique_ptr<StampedLine> line(int n) { return std::make_unique<StampedLine>(ports_, n); }
+    std::unique_ptr<LineRecorder> line(int n) { return std::make_unique<LineRecorder>(ports_, n); }
 
     QTemporaryDir config_;
     QString ports_;

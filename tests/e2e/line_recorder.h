@@ -1,9 +1,11 @@
 #pragma once
 // A serial line for the end-to-end tests: a pty linked as COMn in QEV's ports folder, with a
 // thread that takes everything QEV writes as soon as it arrives (a port close discards what is
-// still waiting on the line, as a real one would).
+// still waiting on the line, as a real one would). It notes when the first byte of what it
+// holds arrived, by the computer's clock, for checking that a timed send met its second.
 
 #include "pty_port.h"
+#include "serial/timed_send.h"
 
 #include <QByteArray>
 #include <QDeadlineTimer>
@@ -21,10 +23,13 @@ public:
         reader_ = std::thread([this] {
             while (!stop_) {
                 const QByteArray got = pty_.read(10);
-                if (!got.isEmpty()) {
-                    std::lock_guard lock(mutex_);
-                    received_ += got;
-                }
+                const qint64 now = realtimeNowNs();
+                if (got.isEmpty())
+                    continue;
+                std::lock_guard lock(mutex_);
+                if (received_.isEmpty())
+                    firstNs_ = now;
+                received_ += got;
             }
         });
     }
@@ -35,13 +40,19 @@ public:
     LineRecorder(const LineRecorder&) = delete;
     LineRecorder& operator=(const LineRecorder&) = delete;
 
-    // Everything received so far, and forgets it.
-    QByteArray take() {
+    const QString& slavePath() const { return pty_.slavePath(); }
+
+    // Everything received so far, with the arrival of its first byte (0 when nothing came), and
+    // forgets it.
+    QByteArray take(qint64* firstNs = nullptr) {
         std::lock_guard lock(mutex_);
+        if (firstNs)
+            *firstNs = firstNs_;
+        firstNs_ = 0;
         return std::exchange(received_, {});
     }
     // Waits until at least n bytes have arrived or timeoutMs passed, then takes them all.
-    QByteArray take(int n, int timeoutMs) {
+    QByteArray take(int n, int timeoutMs, qint64* firstNs = nullptr) {
         const QDeadlineTimer deadline(timeoutMs);
         while (!deadline.hasExpired()) {
             {
@@ -51,13 +62,14 @@ public:
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         }
-        return take();
+        return take(firstNs);
     }
 
 private:
     clocksim::PtyPort pty_;
     std::mutex mutex_;
     QByteArray received_;
+    qint64 firstNs_ = 0;
     std::atomic<bool> stop_{false};
     std::thread reader_;
 };

@@ -7,7 +7,7 @@
 #include "app/setzone.h"
 #include "protocol/date_time_value.h"
 #include "serial/sync_timing.h"
-#include "stamped_line.h"
+#include "second_checks.h"
 #include "test_application.h"
 #include "widgets/date_picker_edit.h"
 #include "widgets/locale_formats.h"
@@ -34,7 +34,7 @@ protected:
         qputenv("XDG_CONFIG_HOME", config_.path().toLocal8Bit());
         formats_ = LocaleFormats::fromLocale(QLocale(QString::fromLatin1(GetParam())));
         setSystemFormats(formats_);
-        line_ = std::make_unique<test::StampedLine>(config_.filePath("QEV/ports"), 1);
+        line_ = std::make_unique<test::LineRecorder>(config_.filePath("QEV/ports"), 1);
         form_ = std::make_unique<TMainForm>();
         editor_ = std::make_unique<TdlgSetZone>();
         form_->setZoneEditor(editor_.get());
@@ -69,7 +69,7 @@ protected:
 
     QTemporaryDir config_;
     LocaleFormats formats_;
-    std::unique_ptr<test::StampedLine> line_;
+    std::unique_ptr<test::LineRecorder> line_;
     std::unique_ptr<TMainForm> form_;
     std::unique_ptr<TdlgSetZone> editor_;
 };

@@ -1,0 +1,35 @@
+#pragma once
+// For checking that a timed send met its second, on a line recorded by LineRecorder.
+
+#include "line_recorder.h"
+#include "serial/timed_send.h"
+
+#include <QByteArray>
+#include <QDateTime>
+
+#include <thread>
+
+namespace qev::test {
+
+// The second a time-set message carries (hhmmss then mmddyy), or -1 when it is not one.
+inline qint64 sentSecond(const QByteArray& m) {
+    if (m.size() != 14 || m.front() != '\x02' || m.back() != '\x03')
+        return -1;
+    const auto pair = [&m](int at) { return m.mid(at, 2).toInt(); };
+    const QDateTime at(QDate(2000 + pair(11), pair(7), pair(9)), QTime(pair(1), pair(3), pair(5)),
+                       Qt::UTC);
+    return at.isValid() ? at.toSecsSinceEpoch() : -1;
+}
+
+// Waits until the clock is between fromMs and toMs into a second: a send at once from there is
+// far from any boundary, so a send that is not timed shows.
+inline void waitForFractionOfSecond(int fromMs, int toMs) {
+    for (;;) {
+        const qint64 ms = (realtimeNowNs() / 1'000'000) % 1000;
+        if (ms >= fromMs && ms < toMs)
+            return;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+}
+
+}  // namespace qev::test
