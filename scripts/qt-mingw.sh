@@ -17,7 +17,7 @@ options=(
     -DFEATURE_system_zlib=OFF -DFEATURE_system_pcre2=OFF -DFEATURE_system_harfbuzz=OFF
     -DFEATURE_system_freetype=OFF -DFEATURE_system_png=OFF -DFEATURE_system_jpeg=OFF
     -DFEATURE_system_doubleconversion=OFF -DFEATURE_system_libb2=OFF
-    -DFEATURE_vulkan=OFF
+    -DFEATURE_vulkan=OFF -DFEATURE_direct2d=OFF -DFEATURE_jpeg=OFF
 )
 key=$(printf '%s\n' "$version" "${options[@]}" | sha256sum | cut -c1-10)
 cache=${QEV_QT_CACHE:-$HOME/.cache/qev}

@@ -198,6 +198,20 @@ QByteArray RegDocument::serialize() const {
 
 namespace {
 
+bool replaceLoneSurrogates(QString& text) {
+    bool replaced = false;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) {
+            ++i;
+        } else if (c.isSurrogate()) {
+            text[i] = QChar::ReplacementCharacter;
+            replaced = true;
+        }
+    }
+    return replaced;
+}
+
 QString decode(const QByteArray& bytes, RegParseResult& result) {
     QStringConverter::Encoding encoding = QStringConverter::Utf8;
     qsizetype skip = 0;
@@ -212,7 +226,10 @@ QString decode(const QByteArray& bytes, RegParseResult& result) {
     }
     QStringDecoder decoder(encoding);
     QString text = decoder.decode(QByteArrayView(bytes).sliced(skip));
-    if (decoder.hasError()) {
+    // The UTF-16 decoder passes lone surrogates through. Written out as UTF-8 they would all
+    // become U+FFFD, so two names differing only there would merge on the next read.
+    const bool loneSurrogates = replaceLoneSurrogates(text);
+    if (decoder.hasError() || loneSurrogates) {
         result.issues.append({0, QStringLiteral("the file holds bytes that are not valid text")});
     }
     return text;

@@ -97,6 +97,30 @@ TEST(RegDocument, MalformedLinesAreSkippedAndEveryOtherValueKept) {
     EXPECT_EQ(d.value(list, "Nul"), nullptr);
 }
 
+TEST(RegDocument, LoneSurrogatesInAUtf16FileAreFlaggedAndDoNotMergeNamesOnTheNextRead) {
+    // Two names that differ only in an unpaired surrogate, as a damaged export can hold.
+    QString text = QStringLiteral("Windows Registry Editor Version 5.00\r\n[HKEY_A]\r\n");
+    text += u'"' + QString(QChar(0xD800)) + QStringLiteral("\"=dword:1\r\n");
+    text += u'"' + QString(QChar(0xDC01)) + QStringLiteral("\"=dword:2\r\n");
+    text += QStringLiteral("\"pair \U0001F600\"=dword:3\r\n");
+    QStringEncoder encoder(QStringConverter::Utf16LE, QStringConverter::Flag::WriteBom);
+    const RegParseResult first = parseRegFile(encoder.encode(text));
+    ASSERT_TRUE(first.readable);
+    ASSERT_EQ(first.issues.size(), 1);
+    EXPECT_EQ(first.issues.at(0).line, 0);
+    // The unpaired halves read as U+FFFD, so the two lines are one name and the later one wins;
+    // a proper pair is kept.
+    EXPECT_EQ(first.document.values("HKEY_A").size(), 2);
+    EXPECT_EQ(first.document.value("HKEY_A", QString(QChar::ReplacementCharacter))->toInteger(0),
+              2);
+    EXPECT_NE(first.document.value("HKEY_A", QStringLiteral("pair \U0001F600")), nullptr);
+
+    const QByteArray written = first.document.serialize();
+    const RegParseResult second = parseRegFile(written);
+    EXPECT_TRUE(second.issues.isEmpty());
+    EXPECT_EQ(second.document.serialize(), written);
+}
+
 TEST(RegDocument, AFileWithoutTheHeaderIsNotReadAtAll) {
     const RegParseResult garbage = parseRegFile("\x01\x02 not a settings file\n[HKEY_X]\n");
     EXPECT_FALSE(garbage.readable);
