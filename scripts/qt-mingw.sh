@@ -17,7 +17,7 @@ options=(
     -DFEATURE_system_zlib=OFF -DFEATURE_system_pcre2=OFF -DFEATURE_system_harfbuzz=OFF
     -DFEATURE_system_freetype=OFF -DFEATURE_system_png=OFF -DFEATURE_system_jpeg=OFF
     -DFEATURE_system_doubleconversion=OFF -DFEATURE_system_libb2=OFF
-    -DFEATURE_vulkan=OFF -DFEATURE_direct2d=OFF -DFEATURE_jpeg=OFF
+    -DFEATURE_vulkan=OFF
 )
 key=$(printf '%s\n' "$version" "${options[@]}" | sha256sum | cut -c1-10)
 cache=${QEV_QT_CACHE:-$HOME/.cache/qev}
@@ -60,7 +60,7 @@ SRC
     src=$(ls -d "$work"/qt6-base-$version* | head -n1)
 fi
 
-echo "Building Qt $version for Windows into $prefix (about 30-40 minutes on 2 cores, once)" >&2
+echo "Building Qt $version for Windows into $prefix (about 25 minutes on 2 cores, once)" >&2
 build=$work/build-$key
 rm -rf "$build" "$prefix"
 cmake -S "$src" -B "$build" -G Ninja \
