@@ -216,11 +216,16 @@ bool TCustomComPort::autoOpened() {
 }
 
 void TCustomComPort::PutString(const QByteArray& bytes) {
+    PutStringAt(bytes, 0);
+}
+
+void TCustomComPort::PutStringAt(const QByteArray& bytes, qint64 releaseAtNs) {
     if (state_ == psShuttingDown)
         return;
     if (!autoOpened() || !dispatcher_)
         throw ECommNotOpen();
-    check(dispatcher_->PutBlock(bytes.constData(), quint32(bytes.size())), *dispatcher_);
+    check(dispatcher_->PutBlockAt(bytes.constData(), quint32(bytes.size()), releaseAtNs),
+          *dispatcher_);
 }
 
 quint16 TCustomComPort::OutBuffUsed() {

@@ -89,6 +89,8 @@ public:
 
     // Queues the bytes whole or not at all; raises on failure. Ignored while shutting down.
     void PutString(const QByteArray& bytes);
+    // The same, to leave no earlier than releaseAtNs of the computer's clock (0: at once).
+    void PutStringAt(const QByteArray& bytes, qint64 releaseAtNs);
     // Bytes still in the worker's output ring; 0 unless open.
     quint16 OutBuffUsed();
 

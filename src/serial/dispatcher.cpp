@@ -245,6 +245,10 @@ quint16 TBaseDispatcher::OutBuffUsed() {
 }
 
 int TBaseDispatcher::PutBlock(const char* data, quint32 length) {
+    return PutBlockAt(data, length, 0);
+}
+
+int TBaseDispatcher::PutBlockAt(const char* data, quint32 length, qint64 releaseAtNs) {
     if (length == 0)
         return 0;
     std::lock_guard lock(OutputSection);
@@ -259,20 +263,24 @@ int TBaseDispatcher::PutBlock(const char* data, quint32 length) {
         return serial_error::kOutputBufferTooSmall;
     std::memcpy(OBuffer.data() + OBufHead, data, length);
     OBufHead += length;
+    if (releaseAtNs != 0)
+        releaseAtNs_ = releaseAtNs;
     OutputEvent.set();
     return 0;
 }
 
-QByteArray TBaseDispatcher::takeOutput() {
+TBaseDispatcher::Output TBaseDispatcher::takeOutput() {
     std::lock_guard lock(OutputSection);
-    const QByteArray block(OBuffer.data(), OBufHead);
+    Output out{QByteArray(OBuffer.data(), OBufHead), releaseAtNs_};
     OBufHead = 0;
-    return block;
+    releaseAtNs_ = 0;
+    return out;
 }
 
 void TBaseDispatcher::discardOutput() {
     std::lock_guard lock(OutputSection);
     OBufHead = 0;
+    releaseAtNs_ = 0;
 }
 
 void TBaseDispatcher::FlushOutBuffer() {

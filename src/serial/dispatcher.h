@@ -47,6 +47,9 @@ public:
     int SetLine(qint32 Baud, quint16 Parity, quint16 DataBits, quint16 StopBits);
     // Queues all of the bytes or, when they do not fit the free part of the ring, none (-3006).
     int PutBlock(const char* data, quint32 length);
+    // The same, and the writer puts what it takes with them on the line no earlier than
+    // releaseAtNs of the computer's clock (a few milliseconds ahead at most; see the writer).
+    int PutBlockAt(const char* data, quint32 length, qint64 releaseAtNs);
     quint16 OutBuffUsed();
     void FlushOutBuffer();
     void FlushInBuffer();
@@ -87,7 +90,11 @@ private:
 
     quint16 usedLocked() const;  // needs OutputSection
     void refreshStatusLocked();  // needs OutputSection
-    QByteArray takeOutput();     // the writer's take: everything in the ring, ring reset
+    struct Output {
+        QByteArray bytes;
+        qint64 releaseAtNs = 0;  // 0: at once
+    };
+    Output takeOutput();  // the writer's take: everything in the ring, ring reset
     void discardOutput();
     int writeSettings();  // needs DataSection
     int startThreads();
@@ -121,6 +128,7 @@ private:
     // byte goes and the count of bytes queued, and the ring is full at OBuffer.size().
     std::vector<char> OBuffer;
     quint32 OBufHead = 0;
+    qint64 releaseAtNs_ = 0;  // when the ring's bytes may leave; 0 at once
     quint32 lineErrors_ = 0;
     quint32 modemStatus_ = 0;
 
@@ -217,6 +225,7 @@ protected:
 
 private:
     enum class Outcome { Done, Flushed, Stop, Failed };
+    Outcome holdUntil(qint64 releaseAtNs);
     Outcome writeBlock(const QByteArray& block);
 };
 

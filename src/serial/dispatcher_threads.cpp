@@ -2,6 +2,10 @@
 
 #include "serial/dispatcher.h"
 
+#include "serial/sync_timing.h"
+
+#include <chrono>
+
 namespace qev {
 
 namespace {
@@ -104,10 +108,14 @@ int TWriteThread::Execute() {
         if (fired != 0)
             continue;
         for (;;) {
-            const QByteArray block = d.takeOutput();
-            if (block.isEmpty())
+            const TBaseDispatcher::Output block = d.takeOutput();
+            if (block.bytes.isEmpty())
                 break;
-            const Outcome outcome = writeBlock(block);
+            Outcome outcome = Outcome::Done;
+            if (block.releaseAtNs != 0)
+                outcome = holdUntil(block.releaseAtNs);
+            if (outcome == Outcome::Done)
+                outcome = writeBlock(block.bytes);
             if (outcome == Outcome::Failed) {
                 d.requestKill();
                 return serial_error::kDeviceWriteError;
@@ -119,6 +127,26 @@ int TWriteThread::Execute() {
         }
     }
     return 0;
+}
+
+// Spins, looking for a flush or the end between reads of the clock: a sleep, or a wake-up on
+// a processor that has gone idle, can end milliseconds late, and these bytes are timed to the
+// millisecond. The sender hands them over only a few milliseconds ahead; a hold is cut short
+// after kMaxHold all the same, in case the clock was set back meanwhile.
+TWriteThread::Outcome TWriteThread::holdUntil(qint64 releaseAtNs) {
+    constexpr auto kMaxHold = std::chrono::milliseconds(50);
+    TBaseDispatcher& d = owner_;
+    const auto giveUp = std::chrono::steady_clock::now() + kMaxHold;
+    while (realtimeNowNs() < releaseAtNs && std::chrono::steady_clock::now() < giveUp) {
+        const int fired = Event::waitAny({&d.OutFlushEvent, &d.KillEvent}, 0);
+        if (fired == 0) {
+            d.GeneralEvent.set();
+            return Outcome::Flushed;
+        }
+        if (fired == 1 || d.KillThreads())
+            return Outcome::Stop;
+    }
+    return Outcome::Done;
 }
 
 TWriteThread::Outcome TWriteThread::writeBlock(const QByteArray& block) {

@@ -1,5 +1,7 @@
 #include "serial/sync_timing.h"
 
+#include <chrono>
+
 namespace qev {
 
 namespace {
@@ -11,6 +13,11 @@ qint64 floorDiv(qint64 a, qint64 b) {
 }
 
 }  // namespace
+
+qint64 realtimeNowNs() {
+    using namespace std::chrono;
+    return duration_cast<nanoseconds>(system_clock::now().time_since_epoch()).count();
+}
 
 qint64 wireTimeNs(qint64 bytes, qint64 baud, int bitsPerByte) {
     if (baud <= 0 || bytes <= 0 || bitsPerByte <= 0)

@@ -1,13 +1,16 @@
 #pragma once
 // When to send a time-set message so that the device shows the right second: the message is
 // timed to end on the line exactly at a second boundary, and carries the second that starts
-// there. Pure arithmetic on nanoseconds since the Unix epoch (UTC).
+// there. Arithmetic on nanoseconds since the Unix epoch (UTC), and the clock it is read from.
 
 #include <QtGlobal>
 
 namespace qev {
 
 inline constexpr qint64 kNanosPerSecond = 1'000'000'000;
+
+// The computer's clock (UTC), in nanoseconds since the epoch.
+qint64 realtimeNowNs();
 
 // How long bytes take on an asynchronous line: each byte is bitsPerByte bit times (a start
 // bit, the data bits, the stop bits). 14 bytes of 10 bits at 4800 baud take 29.1667 ms.

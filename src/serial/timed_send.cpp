@@ -15,6 +15,10 @@ using std::chrono::nanoseconds;
 
 // The last stretch of a wait is spun: long enough to cover a sleep's usual overshoot.
 constexpr qint64 kSpinNs = 3'000'000;
+// The message goes to the port's writer this long before its instant, and the writer, already
+// running then, puts it on the line at the instant: waking a thread at the instant itself can
+// cost milliseconds when its processor has gone idle.
+constexpr qint64 kHandOverNs = 4'000'000;
 // Time left between planning and the send instant, so the plan is never already past.
 constexpr qint64 kLeadNs = 1'000'000;
 // A send this late would show the device a second that started well before it arrived.
@@ -31,11 +35,6 @@ void openPort(TComPort& port) {
 }
 
 }  // namespace
-
-qint64 realtimeNowNs() {
-    using namespace std::chrono;
-    return duration_cast<nanoseconds>(system_clock::now().time_since_epoch()).count();
-}
 
 void waitUntilNs(qint64 targetNs, const IdleFor& idle) {
     for (;;) {
@@ -59,7 +58,7 @@ SyncPlan transmitOnSecond(TComPort& port, int itemIndex, qint64 messageBytes,
         for (int attempt = 0;; ++attempt) {
             plan = planSync(realtimeNowNs(), wireNs, kLeadNs);
             message = build(plan.second);
-            waitUntilNs(plan.sendAtNs, idle);
+            waitUntilNs(plan.sendAtNs - kHandOverNs, idle);
             if (!port.Open()) {
                 openPort(port);  // another send closed it during the wait
                 continue;
@@ -76,10 +75,13 @@ SyncPlan transmitOnSecond(TComPort& port, int itemIndex, qint64 messageBytes,
     // (a prompt's choice included) and the bytes are queued at once. The drain loop pauses
     // between passes: spinning, it would keep the writer thread waiting for a scheduler tick
     // (several milliseconds) whenever the other processors are busy.
-    transmit(port, int(port.ComNumber()) - 1, message, [&processEvents] {
-        processEvents();
-        std::this_thread::sleep_for(std::chrono::microseconds(50));
-    });
+    transmit(
+        port, int(port.ComNumber()) - 1, message,
+        [&processEvents] {
+            processEvents();
+            std::this_thread::sleep_for(std::chrono::microseconds(50));
+        },
+        plan.sendAtNs);
     return plan;
 }
 

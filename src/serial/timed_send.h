@@ -17,9 +17,6 @@ class TComPort;
 // Lets up to the given time pass doing other work: sleep, or run an event loop.
 using IdleFor = std::function<void(std::chrono::nanoseconds)>;
 
-// The computer's clock (UTC), in nanoseconds since the epoch.
-qint64 realtimeNowNs();
-
 // Returns at targetNs of the computer's clock, or at once when that has passed: idles until
 // shortly before it and spins the rest, since neither sleep nor an event loop wakes up to the
 // millisecond on a busy machine.

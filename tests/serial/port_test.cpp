@@ -5,6 +5,7 @@
 #include "serial/com_port.h"
 #include "serial/dispatcher.h"
 #include "serial/serial_errors.h"
+#include "serial/sync_timing.h"
 #include "serial/transmission.h"
 
 #include <gtest/gtest.h>
@@ -429,6 +430,37 @@ TEST(WorkerTest, SetLineRestoresRawModeAndChangesTheRate) {
     EXPECT_EQ(cfgetospeed(&t), speed_t(B9600));
     EXPECT_NE(t.c_cflag & CSTOPB, 0u);
     EXPECT_LT(worker.SetLine(12345, 5, 9, 3), 0);  // no such rate
+    worker.DonePort();
+    EXPECT_EQ(worker.ActiveThreads(), 0);
+}
+
+// A timed block leaves at its instant and not before; a flush during the hold drops it; a
+// hold far longer than any sender asks for (the clock was set back) is cut short.
+TEST(WorkerTest, TimedBlockIsHeldUntilItsInstantAndCanBeFlushedMeanwhile) {
+    PortLinks links;
+    PtyPair pty;
+    links.link(6, pty.slavePath());
+    MasterCollector collector(pty.master());
+    TSerialDispatcher worker;
+    ASSERT_EQ(worker.InitPort(QStringLiteral("COM6"), 4800, 0, 8, 1, 4096, 4096, 3), 0);
+
+    const auto steadyAt = MasterCollector::Clock::now() + 30ms;
+    ASSERT_EQ(worker.PutBlockAt("timed", 5, realtimeNowNs() + 30'000'000), 0);
+    ASSERT_TRUE(collector.waitFor(5, 2s));
+    EXPECT_EQ(collector.bytes(), "timed");
+    EXPECT_GE(collector.arrivals().front(), steadyAt - 1ms);
+
+    collector.clear();
+    ASSERT_EQ(worker.PutBlockAt("dropped", 7, realtimeNowNs() + 40'000'000), 0);
+    worker.FlushOutBuffer();
+    ASSERT_EQ(worker.PutBlock("after", 5), 0);
+    ASSERT_TRUE(collector.waitFor(5, 2s));
+    std::this_thread::sleep_for(60ms);
+    EXPECT_EQ(collector.bytes(), "after");
+
+    collector.clear();
+    ASSERT_EQ(worker.PutBlockAt("late", 4, realtimeNowNs() + 3600 * kNanosPerSecond), 0);
+    EXPECT_TRUE(collector.waitFor(4, 2s));
     worker.DonePort();
     EXPECT_EQ(worker.ActiveThreads(), 0);
 }
