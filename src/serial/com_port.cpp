@@ -205,6 +205,7 @@ void TCustomComPort::closePort() {
         return;
     state_ = psShuttingDown;
     dispatcher_->DonePort();
+    timedSentBefore_ += dispatcher_->releasedBlocks();
     dispatcher_.reset();
     state_ = psClosed;
 }
@@ -226,6 +227,10 @@ void TCustomComPort::PutStringAt(const QByteArray& bytes, qint64 releaseAtNs) {
         throw ECommNotOpen();
     check(dispatcher_->PutBlockAt(bytes.constData(), quint32(bytes.size()), releaseAtNs),
           *dispatcher_);
+}
+
+quint32 TCustomComPort::TimedSent() const {
+    return timedSentBefore_ + (dispatcher_ ? dispatcher_->releasedBlocks() : 0);
 }
 
 quint16 TCustomComPort::OutBuffUsed() {

@@ -91,6 +91,8 @@ public:
     void PutString(const QByteArray& bytes);
     // The same, to leave no earlier than releaseAtNs of the computer's clock (0: at once).
     void PutStringAt(const QByteArray& bytes, qint64 releaseAtNs);
+    // How many PutStringAt messages have gone on the line, over every open of this port.
+    quint32 TimedSent() const;
     // Bytes still in the worker's output ring; 0 unless open.
     quint16 OutBuffUsed();
 
@@ -121,6 +123,7 @@ private:
 
     PortPrompt* prompt_ = nullptr;
     TPortState state_ = psClosed;
+    quint32 timedSentBefore_ = 0;  // by workers already closed
     std::unique_ptr<TSerialDispatcher> dispatcher_;
 };
 

@@ -4,7 +4,6 @@
 #include "serial/serial_errors.h"
 #include "serial/serial_types.h"
 
-#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <thread>

@@ -47,9 +47,13 @@ public:
     int SetLine(qint32 Baud, quint16 Parity, quint16 DataBits, quint16 StopBits);
     // Queues all of the bytes or, when they do not fit the free part of the ring, none (-3006).
     int PutBlock(const char* data, quint32 length);
-    // The same, and the writer puts what it takes with them on the line no earlier than
-    // releaseAtNs of the computer's clock (a few milliseconds ahead at most; see the writer).
+    // The same, and the writer puts them on the line no earlier than releaseAtNs of the
+    // computer's clock (holding them two seconds at most). The writer takes them out of the
+    // ring at once, with any bytes queued before them, so OutBuffUsed soon stops counting
+    // them; bytes queued during the hold are written at once.
     int PutBlockAt(const char* data, quint32 length, qint64 releaseAtNs);
+    // Blocks queued with PutBlockAt that the writer has put on the line.
+    quint32 releasedBlocks() const { return releasedBlocks_.load(); }
     quint16 OutBuffUsed();
     void FlushOutBuffer();
     void FlushInBuffer();
@@ -156,6 +160,7 @@ private:
     std::atomic<int> activeThreads_{0};
     std::atomic<bool> killThreads_{false};
     std::atomic<bool> writerStopped_{false};
+    std::atomic<quint32> releasedBlocks_{0};
     bool DispActive = false;      // the threads were started (UI thread only)
     bool CloseComActive = false;  // (UI thread only)
 };

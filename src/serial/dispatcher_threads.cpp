@@ -4,6 +4,7 @@
 
 #include "serial/sync_timing.h"
 
+#include <algorithm>
 #include <chrono>
 
 namespace qev {
@@ -114,8 +115,11 @@ int TWriteThread::Execute() {
             Outcome outcome = Outcome::Done;
             if (block.releaseAtNs != 0)
                 outcome = holdUntil(block.releaseAtNs);
-            if (outcome == Outcome::Done)
+            if (outcome == Outcome::Done) {
                 outcome = writeBlock(block.bytes);
+                if (outcome == Outcome::Done && block.releaseAtNs != 0)
+                    ++d.releasedBlocks_;
+            }
             if (outcome == Outcome::Failed) {
                 d.requestKill();
                 return serial_error::kDeviceWriteError;
@@ -129,24 +133,42 @@ int TWriteThread::Execute() {
     return 0;
 }
 
-// Spins, looking for a flush or the end between reads of the clock: a sleep, or a wake-up on
-// a processor that has gone idle, can end milliseconds late, and these bytes are timed to the
-// millisecond. The sender hands them over only a few milliseconds ahead; a hold is cut short
-// after kMaxHold all the same, in case the clock was set back meanwhile.
+// Sleeps until shortly before the instant, then spins, looking for a flush, the end or other
+// output between reads of the clock: bytes timed to the millisecond are written by a thread
+// that is already running at the instant, since waking one there was seen to cost
+// milliseconds. Output queued meanwhile is not held up: it goes at once, as it would have
+// before the timed bytes were queued. A hold ends after kMaxHold all the same, in case the
+// clock was set back meanwhile.
 TWriteThread::Outcome TWriteThread::holdUntil(qint64 releaseAtNs) {
-    constexpr auto kMaxHold = std::chrono::milliseconds(50);
+#ifdef _WIN32
+    constexpr qint64 kSpinNs = 20'000'000;  // the system's timer ticks every 15.6 ms
+#else
+    constexpr qint64 kSpinNs = 3'000'000;
+#endif
+    constexpr auto kMaxHold = std::chrono::seconds(2);
     TBaseDispatcher& d = owner_;
     const auto giveUp = std::chrono::steady_clock::now() + kMaxHold;
-    while (realtimeNowNs() < releaseAtNs && std::chrono::steady_clock::now() < giveUp) {
-        const int fired = Event::waitAny({&d.OutFlushEvent, &d.KillEvent}, 0);
+    for (;;) {
+        using namespace std::chrono;
+        const qint64 remaining = releaseAtNs - realtimeNowNs();
+        const auto left = duration_cast<milliseconds>(giveUp - steady_clock::now()).count();
+        if (remaining <= 0 || left <= 0)
+            return Outcome::Done;
+        const qint64 sleepMs = remaining > kSpinNs ? (remaining - kSpinNs) / 1'000'000 : 0;
+        const int fired = Event::waitAny({&d.OutFlushEvent, &d.KillEvent, &d.OutputEvent},
+                                         int(std::min<qint64>(sleepMs, left)));
         if (fired == 0) {
             d.GeneralEvent.set();
             return Outcome::Flushed;
         }
         if (fired == 1 || d.KillThreads())
             return Outcome::Stop;
+        if (fired == 2) {
+            const Outcome outcome = writeBlock(d.takeOutput().bytes);
+            if (outcome != Outcome::Done)
+                return outcome;
+        }
     }
-    return Outcome::Done;
 }
 
 TWriteThread::Outcome TWriteThread::writeBlock(const QByteArray& block) {

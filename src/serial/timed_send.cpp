@@ -13,16 +13,11 @@ namespace {
 
 using std::chrono::nanoseconds;
 
-// The last stretch of a wait is spun: long enough to cover a sleep's usual overshoot.
-constexpr qint64 kSpinNs = 3'000'000;
-// The message goes to the port's writer this long before its instant, and the writer, already
-// running then, puts it on the line at the instant: waking a thread at the instant itself can
-// cost milliseconds when its processor has gone idle.
-constexpr qint64 kHandOverNs = 4'000'000;
-// Time left between planning and the send instant, so the plan is never already past.
-constexpr qint64 kLeadNs = 1'000'000;
-// A send this late would show the device a second that started well before it arrived.
-constexpr qint64 kLateNs = 5'000'000;
+// The port's writer is given the message at least this long before its instant, so that it is
+// waiting for the instant (not being woken for it) when the instant comes.
+constexpr qint64 kLeadNs = 20'000'000;
+// How long after the instant the sender looks again: the writer has sent by then.
+constexpr qint64 kAfterNs = 2'000'000;
 constexpr int kMaxReplans = 5;
 
 void openPort(TComPort& port) {
@@ -36,16 +31,6 @@ void openPort(TComPort& port) {
 
 }  // namespace
 
-void waitUntilNs(qint64 targetNs, const IdleFor& idle) {
-    for (;;) {
-        const qint64 remaining = targetNs - realtimeNowNs();
-        if (remaining <= 0)
-            return;
-        if (remaining > kSpinNs)
-            idle(nanoseconds(remaining - kSpinNs));
-    }
-}
-
 SyncPlan transmitOnSecond(TComPort& port, int itemIndex, qint64 messageBytes,
                           const std::function<QByteArray(qint64 second)>& build,
                           const IdleFor& idle, const std::function<void()>& processEvents) {
@@ -53,35 +38,37 @@ SyncPlan transmitOnSecond(TComPort& port, int itemIndex, qint64 messageBytes,
     openPort(port);
     const qint64 wireNs = wireTimeNs(messageBytes, port.Baud());
     SyncPlan plan;
-    QByteArray message;
     try {
         for (int attempt = 0;; ++attempt) {
             plan = planSync(realtimeNowNs(), wireNs, kLeadNs);
-            message = build(plan.second);
-            waitUntilNs(plan.sendAtNs - kHandOverNs, idle);
-            if (!port.Open()) {
-                openPort(port);  // another send closed it during the wait
-                continue;
-            }
-            if (realtimeNowNs() - plan.sendAtNs > kLateNs && attempt < kMaxReplans)
-                continue;
-            break;
+            // The writer holds the message and puts it on the line at the instant. This thread
+            // stays asleep (or in its event loop) meanwhile: a thread of this process woken near
+            // the instant was seen to keep the writer off its processor for milliseconds.
+            const quint32 sentBefore = port.TimedSent();
+            port.PutStringAt(build(plan.second), plan.sendAtNs);
+            const qint64 untilAfter = plan.sendAtNs + kAfterNs - realtimeNowNs();
+            if (untilAfter > 0)
+                idle(nanoseconds(untilAfter));
+            // A send started during the wait (through idle's event loop) goes out at once and
+            // closes the port behind it, dropping the held message unless its instant came
+            // first: then the port is opened again and the next second sent.
+            if (port.Open() || port.TimedSent() != sentBefore || attempt == kMaxReplans)
+                break;
+            openPort(port);
         }
     } catch (...) {
         port.setOpen(false);  // no port stays open after a failed send
         throw;
     }
-    // The port is open on its number now, so the cycle's own assignment and open do nothing
-    // (a prompt's choice included) and the bytes are queued at once. The drain loop pauses
-    // between passes: spinning, it would keep the writer thread waiting for a scheduler tick
-    // (several milliseconds) whenever the other processors are busy.
-    transmit(
-        port, int(port.ComNumber()) - 1, message,
-        [&processEvents] {
-            processEvents();
-            std::this_thread::sleep_for(std::chrono::microseconds(50));
-        },
-        plan.sendAtNs);
+    // The rest of the send cycle: the port is open on its number (or, when a send during the
+    // wait closed it after the message went, opened again), so nothing more is queued, and the
+    // half-second wait covers a writer that is running late.
+    // It pauses between passes: spinning, it would keep the writer waiting for a scheduler
+    // tick whenever the other processors are busy.
+    transmit(port, int(port.ComNumber()) - 1, QByteArray(), [&processEvents] {
+        processEvents();
+        std::this_thread::sleep_for(std::chrono::microseconds(50));
+    });
     return plan;
 }
 

@@ -41,7 +41,7 @@ quint32 WaitMilliseconds(quint32 ms) {
 }
 
 void transmit(TComPort& port, int itemIndex, const QByteArray& message,
-              const std::function<void()>& processEvents, qint64 releaseAtNs) {
+              const std::function<void()>& processEvents) {
     // Outside the guard: with the port open on another number this reopens it, and a failure
     // of that open is the caller's to show. A reopen on number 0 runs the port prompt, whose
     // Cancel is as silent here as anywhere.
@@ -52,7 +52,7 @@ void transmit(TComPort& port, int itemIndex, const QByteArray& message,
     }
     try {
         port.setOpen(true);
-        port.PutStringAt(message, releaseAtNs);
+        port.PutString(message);
         while (port.OutBuffUsed() != 0)
             processEvents();
         WaitMilliseconds(500);

@@ -14,9 +14,8 @@ class TComPort;
 // loop that calls processEvents until the worker has taken the bytes, WaitMilliseconds(500),
 // close. Any failure closes the port and is rethrown; a cancelled port prompt becomes
 // qev::EAbort, which the error display keeps silent, also when the number assignment ran it.
-// A non-zero releaseAtNs holds the message until that instant of the computer's clock.
 void transmit(TComPort& port, int itemIndex, const QByteArray& message,
-              const std::function<void()>& processEvents, qint64 releaseAtNs = 0);
+              const std::function<void()>& processEvents);
 
 // Busy wait on the millisecond tick counter, safe across its wrap. Returns ms.
 quint32 WaitMilliseconds(quint32 ms);

@@ -23,10 +23,12 @@
 #include <QTextStream>
 
 #include <poll.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -37,13 +39,31 @@
 
 namespace {
 
-// Reads the master side, stamping the first byte of each burst with the computer's clock.
+// Reads the master side, stamping the first byte of each burst with the computer's clock. The
+// reading is done by a child process: a reader thread inside the sender's process was seen to
+// hold up the sender's own writer (the two woken on one processor), which no device does.
 class Receiver {
 public:
-    explicit Receiver(int fd) : fd_(fd), thread_([this] { run(); }) {}
+    explicit Receiver(int fd) {
+        int p[2];
+        if (::pipe(p) != 0)
+            std::abort();
+        child_ = ::fork();
+        if (child_ == 0) {
+            ::close(p[0]);
+            ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+            stampInto(fd, p[1]);
+            ::_exit(0);
+        }
+        ::close(p[1]);
+        pipe_ = p[0];
+        thread_ = std::thread([this] { collect(); });
+    }
     ~Receiver() {
-        stop_ = true;
-        thread_.join();
+        ::kill(child_, SIGKILL);
+        ::waitpid(child_, nullptr, 0);
+        thread_.join();  // the pipe's end of file ends it
+        ::close(pipe_);
     }
     void clear() {
         std::lock_guard lock(mutex_);
@@ -66,25 +86,53 @@ public:
     }
 
 private:
-    void run() {
-        char buffer[256];
-        while (!stop_) {
-            pollfd p{fd_, POLLIN, 0};
-            if (::poll(&p, 1, 20) <= 0)
+    struct Record {
+        qint64 ns;
+        qint32 length;
+        char bytes[256];
+    };
+
+    // The child: each read from the master, as it comes, with its time.
+    static void stampInto(int master, int out) {
+        Record r{};
+        for (;;) {
+            pollfd p{master, POLLIN, 0};
+            if (::poll(&p, 1, -1) <= 0)
                 continue;
-            const qint64 now = qev::realtimeNowNs();
-            const ssize_t got = ::read(fd_, buffer, sizeof buffer);
+            r.ns = qev::realtimeNowNs();
+            const ssize_t got = ::read(master, r.bytes, sizeof r.bytes);
             if (got <= 0)
                 continue;
-            std::lock_guard lock(mutex_);
-            if (bytes_.isEmpty())
-                firstNs_ = now;
-            bytes_.append(buffer, got);
+            r.length = qint32(got);
+            if (::write(out, &r, sizeof r) != ssize_t(sizeof r))
+                return;
         }
     }
 
-    int fd_;
-    std::atomic<bool> stop_{false};
+    void collect() {
+        Record r{};
+        while (readWhole(&r)) {
+            std::lock_guard lock(mutex_);
+            if (bytes_.isEmpty())
+                firstNs_ = r.ns;
+            bytes_.append(r.bytes, r.length);
+        }
+    }
+
+    bool readWhole(Record* r) const {
+        auto* at = reinterpret_cast<char*>(r);
+        size_t done = 0;
+        while (done < sizeof *r) {
+            const ssize_t n = ::read(pipe_, at + done, sizeof *r - done);
+            if (n <= 0)
+                return false;
+            done += size_t(n);
+        }
+        return true;
+    }
+
+    pid_t child_ = -1;
+    int pipe_ = -1;
     std::mutex mutex_;
     QByteArray bytes_;
     qint64 firstNs_ = 0;
