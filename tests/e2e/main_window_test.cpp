@@ -21,6 +21,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QFontMetrics>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
@@ -94,7 +95,14 @@ TEST_F(MainWindow, StartsWithTheDesignAndDefaults) {
     EXPECT_EQ(form_->Button3()->geometry(), QRect(141, 271, 144, 25));
     EXPECT_EQ(form_->Button2()->text(), QStringLiteral("Sync w/PC and Send"));
     EXPECT_EQ(form_->Button3()->text(), QStringLiteral("Send Configuration"));
-    EXPECT_TRUE(QFontInfo(form_->ListBox1()->font()).fixedPitch());
+    // The zone columns line up: every character as wide as any other. (Asked of the glyphs, not
+    // of the font's fixed-pitch flag, which some monospaced fonts, such as Nimbus Mono PS where
+    // it stands in for Courier New, do not carry.)
+    const QFontMetrics list(form_->ListBox1()->font());
+    EXPECT_EQ(list.horizontalAdvance(QStringLiteral("iiii")),
+              list.horizontalAdvance(QStringLiteral("WWWW")));
+    EXPECT_EQ(list.horizontalAdvance(QStringLiteral(" :+,")),
+              list.horizontalAdvance(QStringLiteral("0000")));
 
     EXPECT_EQ(form_->RadioGroup1()->ItemIndex(), 0);
     EXPECT_EQ(form_->ListBox1()->Items(), defaultZoneLines());
