@@ -62,9 +62,9 @@ SyncPlan transmitOnSecond(TComPort& port, int itemIndex, qint64 messageBytes,
     }
     // The rest of the send cycle: the port is open on its number (or, when a send during the
     // wait closed it after the message went, opened again), so nothing more is queued, and the
-    // half-second wait covers a writer that is running late.
-    // It pauses between passes: spinning, it would keep the writer waiting for a scheduler
-    // tick whenever the other processors are busy.
+    // half-second wait covers a writer that is running late. The drain loop pauses between
+    // passes: spinning, it would keep the writer waiting for a scheduler tick whenever the
+    // other processors are busy.
     transmit(port, int(port.ComNumber()) - 1, QByteArray(), [&processEvents] {
         processEvents();
         std::this_thread::sleep_for(std::chrono::microseconds(50));

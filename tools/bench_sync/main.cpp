@@ -22,6 +22,7 @@
 #include <QPushButton>
 #include <QTextStream>
 
+#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/prctl.h>
@@ -46,7 +47,7 @@ class Receiver {
 public:
     explicit Receiver(int fd) {
         int p[2];
-        if (::pipe(p) != 0)
+        if (::pipe2(p, O_CLOEXEC) != 0)  // not inherited by the qev processes started later
             std::abort();
         child_ = ::fork();
         if (child_ == 0) {
