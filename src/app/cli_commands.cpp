@@ -1,13 +1,13 @@
 #include "app/cli_commands.h"
 
 #include "app/error_display.h"
+#include "app/stop_signals.h"
 #include "protocol/date_time_value.h"
 #include "protocol/messages.h"
 #include "protocol/zone_line.h"
 #include "serial/com_port.h"
 #include "serial/device_naming.h"
-#include "serial/timed_send.h"
-#include "serial/transmission.h"
+#include "serial/transmitter.h"
 #ifdef _WIN32
 #include "settings/platform_backend.h"
 #else
@@ -86,10 +86,6 @@ QByteArray timeSetMessageFor(qint64 second) {
                                at.time().toString(QStringLiteral("hh:mm:ss")));
 }
 
-void sleepFor(std::chrono::nanoseconds d) {
-    std::this_thread::sleep_for(d);
-}
-
 int listPorts(CommandContext& context) {
     int found = 0;
     for (quint16 n = 1; n <= kMaxCommandPort; ++n) {
@@ -128,20 +124,48 @@ std::optional<quint16> commandPort(const Command& command, CommandContext& conte
     return std::nullopt;
 }
 
-// Runs one send on port n; errors are told with the port's name, as a failed send.
-int send(quint16 n, CommandContext& context, const std::function<QString(TComPort&)>& work) {
+// The exit status of a command stopped by a signal, as shells report one.
+int stoppedStatus() {
+    return 128 + StopSignals::caught();
+}
+
+QString stoppedText(quint16 n, bool sent) {
+    return QStringLiteral("qev: COM%1: stopped by %2; %3\n")
+        .arg(n)
+        .arg(QString::fromLatin1(StopSignals::name(StopSignals::caught())),
+             sent ? QStringLiteral("the message had left whole")
+                  : QStringLiteral("nothing was sent"));
+}
+
+// Runs one send on port n through a transmitter that a stop signal ends; errors are told with
+// the port's name, as a failed send.
+int send(quint16 n, CommandContext& context, const std::function<QString(Transmitter&)>& work) {
     CommandPort port;
     QString done;
     try {
-        done = work(port.port());
+        Transmitter transmitter(port.port());
+        transmitter.setCancelled([] { return StopSignals::caught() != 0; });
+        done = work(transmitter);
+    } catch (const EAbort&) {
+        if (StopSignals::caught() != 0) {
+            context.err << stoppedText(n, false);
+            return stoppedStatus();
+        }
+        context.err << QStringLiteral("qev: COM%1: Operation aborted.\n").arg(n);
+        return 1;
     } catch (...) {
         context.err
             << QStringLiteral("qev: COM%1: %2\n").arg(n).arg(errorText(std::current_exception()));
-        return 1;
+        return StopSignals::caught() != 0 ? stoppedStatus() : 1;
     }
     if (port.threadFailed())
         return 1;
     context.out << done;
+    if (StopSignals::caught() != 0) {
+        context.out.flush();
+        context.err << stoppedText(n, true);
+        return stoppedStatus();
+    }
     return 0;
 }
 
@@ -163,9 +187,10 @@ int sync(const Command& command, CommandContext& context) {
             "all the same (--require-synced refuses instead).\n");
     }
     context.err.flush();
-    return send(*n, context, [n](TComPort& port) {
-        const SyncPlan plan = transmitOnSecond(port, *n - 1, kTimeSetMessageSize,
-                                               &timeSetMessageFor, &sleepFor, [] {});
+    return send(*n, context, [n](Transmitter& transmitter) {
+        const SyncPlan plan =
+            transmitter.sendOnSecond(*n - 1, kTimeSetMessageSize, &timeSetMessageFor);
+        transmitter.finishTimed();
         return syncSentText(plan.second, *n, portDevice(*n));
     });
 }
@@ -182,8 +207,8 @@ int sendZones(const Command& command, CommandContext& context) {
     const std::optional<quint16> n = commandPort(command, context);
     if (!n)
         return 1;
-    return send(*n, context, [n, &message](TComPort& port) {
-        transmit(port, *n - 1, message, [] {});
+    return send(*n, context, [n, &message](Transmitter& transmitter) {
+        transmitter.send(*n - 1, message);
         return zonesSentText(16, *n, portDevice(*n));
     });
 }
@@ -269,6 +294,7 @@ int runCommandLine(const QStringList& arguments) {
     QTextStream out(stdout);
     QTextStream err(stderr);
     CommandContext context{out, err, systemClockSync, QString()};
+    const StopSignals stopSignals;
     const int status = runCommand(parseCommandLine(arguments), context);
     out.flush();
     err.flush();

@@ -9,8 +9,7 @@
 #include "protocol/messages.h"
 #include "protocol/time_set_check.h"
 #include "protocol/zone_line.h"
-#include "serial/timed_send.h"
-#include "serial/transmission.h"
+#include "serial/transmitter.h"
 #include "settings/form_storage.h"
 #include "settings/settings_store.h"
 #include "widgets/date_picker_edit.h"
@@ -21,14 +20,11 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDateTime>
-#include <QEventLoop>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
-#include <QScopeGuard>
 #include <QScreen>
-#include <QTimer>
 
 namespace qev {
 namespace {
@@ -45,18 +41,6 @@ template <typename Sender, typename Signal>
 void onEvent(Sender* sender, Signal signal, TMainForm* form, void (TMainForm::*handler)()) {
     QObject::connect(sender, signal, form,
                      [form, handler] { runGuarded([=] { (form->*handler)(); }); });
-}
-
-// Lets the time pass with the window live: its events are handled meanwhile.
-void idleWithEvents(std::chrono::nanoseconds d) {
-    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(d).count();
-    if (ms <= 0) {
-        QCoreApplication::processEvents();
-        return;
-    }
-    QEventLoop loop;
-    QTimer::singleShot(int(ms), Qt::PreciseTimer, &loop, &QEventLoop::quit);
-    loop.exec();
 }
 
 }  // namespace
@@ -139,6 +123,8 @@ TMainForm::TMainForm(QWidget* parent) : QWidget(parent) {
     com1_.setAutoOpen(false);
     com1_.setPortPrompt(&portPrompt_);
     com1_.setThreadErrorHandler(&showThreadError);
+    transmitter_.setProcessEvents([] { QCoreApplication::processEvents(); });
+    transmitter_.setErrorHandler(&showApplicationError);
 
     settingsStore1_ = new TSettingsStore(this);
     settingsStore1_->setObjectName(QStringLiteral("SettingsStore1"));
@@ -163,6 +149,12 @@ TMainForm::~TMainForm() {
 }
 
 void TMainForm::closeEvent(QCloseEvent* event) {
+    // A time-set message waiting for its second goes out before the program ends (about a
+    // second at most); the window need not stay for it.
+    if (transmitter_.timedWaiting()) {
+        hide();
+        runGuarded([this] { transmitter_.finishTimed(); });
+    }
     runGuarded([&] {
         bool canClose = true;
         formStorage1_->onCloseQuery(canClose);
@@ -197,19 +189,14 @@ void TMainForm::Button1Click() {
 
 void TMainForm::Button2Click() {
     // Sent so that it ends on the line as the second it carries begins; sent at once, it would
-    // leave the device up to a second behind. A second click during the wait changes nothing.
-    if (syncWaiting_)
-        return;
-    syncWaiting_ = true;
-    const auto done = qScopeGuard([this] { syncWaiting_ = false; });
-    transmitOnSecond(
-        com1_, radioGroup1_->ItemIndex(), kTimeSetMessageSize,
-        [this](qint64 second) {
-            // The fields show the time that is sent, and the message is built from them.
-            showDateTime(QDateTime::fromSecsSinceEpoch(second, Qt::UTC));
-            return buildTimeSetMessage(date1_->Date(), time1_->maskedText());
-        },
-        &idleWithEvents, [] { QCoreApplication::processEvents(); });
+    // leave the device up to a second behind. The fields are filled before the port is opened
+    // and show the second that is sent; the message is built from them. The click returns at
+    // once: the port's writer puts the message on the line at its instant.
+    transmitter_.sendOnSecond(radioGroup1_->ItemIndex(), kTimeSetMessageSize,
+                              [this](qint64 second) {
+                                  showDateTime(QDateTime::fromSecsSinceEpoch(second, Qt::UTC));
+                                  return buildTimeSetMessage(date1_->Date(), time1_->maskedText());
+                              });
 }
 
 void TMainForm::btnEditClick() {
@@ -230,7 +217,7 @@ void TMainForm::Button3Click() {
 }
 
 void TMainForm::SendIt(const QByteArray& message) {
-    transmit(com1_, radioGroup1_->ItemIndex(), message, [] { QCoreApplication::processEvents(); });
+    transmitter_.send(radioGroup1_->ItemIndex(), message);
 }
 
 }  // namespace qev

@@ -4,6 +4,7 @@
 
 #include "serial/com_port.h"
 #include "serial/prompt/com_select_form.h"
+#include "serial/transmitter.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -38,7 +39,8 @@ public:
     void btnEditClick();
     void ListBox1DblClick();
     void Button3Click();
-    // One transmission on the chosen port; failures other than a cancelled prompt are raised.
+    // One transmission on the chosen port; failures other than a cancelled prompt are raised. A
+    // time-set message waiting for its second on another port goes first.
     void SendIt(const QByteArray& message);
 
     RadioGroup* RadioGroup1() const { return radioGroup1_; }
@@ -53,6 +55,7 @@ public:
     QPushButton* btnEdit() const { return btnEdit_; }
     QPushButton* Button3() const { return button3_; }
     TComPort& Com1() { return com1_; }
+    Transmitter& transmitter() { return transmitter_; }
     TFormStorage* FormStorage1() const { return formStorage1_; }
 
 protected:
@@ -76,10 +79,10 @@ private:
 
     DialogPortPrompt portPrompt_;
     TComPort com1_;
+    Transmitter transmitter_{com1_};  // after the port: a waiting message goes before it closes
     TSettingsStore* settingsStore1_;
     TFormStorage* formStorage1_;
     TdlgSetZone* zoneEditor_ = nullptr;
-    bool syncWaiting_ = false;
 };
 
 }  // namespace qev

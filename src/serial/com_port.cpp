@@ -177,6 +177,7 @@ void TCustomComPort::openPort() {
             flow |= kFlowUseRts;
         const int result = dispatcher_->InitPort(comDeviceName(comNumber_), baud_, quint16(parity_),
                                                  dataBits_, stopBits_, inSize_, outSize_, flow);
+        lastDevicePath_ = dispatcher_->devicePath();
         check(mapOpenResult(result), *dispatcher_);
         state_ = psOpen;
         writeSettings();
@@ -237,6 +238,18 @@ quint16 TCustomComPort::OutBuffUsed() {
     if (state_ == psShuttingDown || !autoOpened())
         return 0;
     return dispatcher_->OutBuffUsed();
+}
+
+qint64 TCustomComPort::UnsentBytes() {
+    return state_ == psOpen ? dispatcher_->UnsentBytes() : 0;
+}
+
+bool TCustomComPort::CanWrite() const {
+    return state_ == psOpen && dispatcher_->writerRunning();
+}
+
+QString TCustomComPort::DevicePath() const {
+    return lastDevicePath_;
 }
 
 bool PortPresent(quint16 n) {

@@ -95,6 +95,13 @@ public:
     quint32 TimedSent() const;
     // Bytes still in the worker's output ring; 0 unless open.
     quint16 OutBuffUsed();
+    // Bytes due on the line that have not left yet, the driver's queue included (a timed
+    // message waiting for its instant does not count); 0 unless open.
+    qint64 UnsentBytes();
+    // Whether an open port can still put bytes on the line: its writer has not failed.
+    bool CanWrite() const;
+    // The device the port's number led to at the last open, for messages.
+    QString DevicePath() const;
 
 private:
     void openPort();
@@ -124,6 +131,7 @@ private:
     PortPrompt* prompt_ = nullptr;
     TPortState state_ = psClosed;
     quint32 timedSentBefore_ = 0;  // by workers already closed
+    QString lastDevicePath_;
     std::unique_ptr<TSerialDispatcher> dispatcher_;
 };
 

@@ -257,29 +257,50 @@ int TBaseDispatcher::PutBlockAt(const char* data, quint32 length, qint64 release
         return serial_error::kCommNotOpen;
     if (writerStopped_)
         return serial_error::kDeviceWriteError;
-    const quint32 free = OBuffer.size() - OBufHead;
-    if (free < length)
-        return serial_error::kOutputBufferTooSmall;
-    std::memcpy(OBuffer.data() + OBufHead, data, length);
-    OBufHead += length;
-    if (releaseAtNs != 0)
-        releaseAtNs_ = releaseAtNs;
+    if (releaseAtNs != 0) {
+        if (!timed_.bytes.isEmpty() || length > OBuffer.size())
+            return serial_error::kOutputBufferTooSmall;
+        timed_ = {QByteArray(data, length), releaseAtNs};
+    } else {
+        const quint32 free = OBuffer.size() - OBufHead;
+        if (free < length)
+            return serial_error::kOutputBufferTooSmall;
+        std::memcpy(OBuffer.data() + OBufHead, data, length);
+        OBufHead += length;
+    }
     OutputEvent.set();
     return 0;
 }
 
-TBaseDispatcher::Output TBaseDispatcher::takeOutput() {
+qint64 TBaseDispatcher::UnsentBytes() {
+    qint64 unsent = unwritten_.load();
+    {
+        std::lock_guard lock(OutputSection);
+        unsent += OBufHead;
+    }
+    if (device_->isOpen())
+        unsent += device_->outputQueued();
+    return unsent;
+}
+
+QByteArray TBaseDispatcher::takeOutput() {
     std::lock_guard lock(OutputSection);
-    Output out{QByteArray(OBuffer.data(), OBufHead), releaseAtNs_};
+    QByteArray out(OBuffer.data(), OBufHead);
+    // Counted on from here, so that bytes leaving the ring never look sent on the way.
+    unwritten_ += OBufHead;
     OBufHead = 0;
-    releaseAtNs_ = 0;
     return out;
+}
+
+TBaseDispatcher::Timed TBaseDispatcher::takeTimed() {
+    std::lock_guard lock(OutputSection);
+    return std::exchange(timed_, {});
 }
 
 void TBaseDispatcher::discardOutput() {
     std::lock_guard lock(OutputSection);
     OBufHead = 0;
-    releaseAtNs_ = 0;
+    timed_ = {};
 }
 
 void TBaseDispatcher::FlushOutBuffer() {

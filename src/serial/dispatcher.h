@@ -48,13 +48,19 @@ public:
     // Queues all of the bytes or, when they do not fit the free part of the ring, none (-3006).
     int PutBlock(const char* data, quint32 length);
     // The same, and the writer puts them on the line no earlier than releaseAtNs of the
-    // computer's clock (holding them two seconds at most). The writer takes them out of the
-    // ring at once, with any bytes queued before them, so OutBuffUsed soon stops counting
-    // them; bytes queued during the hold are written at once.
+    // computer's clock (holding them two seconds at most). They wait beside the ring, not in
+    // it: OutBuffUsed does not count them, and bytes queued before or during the hold are
+    // written at once. One such block waits at a time; another is refused (-3006) meanwhile.
     int PutBlockAt(const char* data, quint32 length, qint64 releaseAtNs);
     // Blocks queued with PutBlockAt that the writer has put on the line.
     quint32 releasedBlocks() const { return releasedBlocks_.load(); }
     quint16 OutBuffUsed();
+    // Bytes due on the line that are not there yet: those in the ring, those the writer has
+    // taken and the driver has not accepted (a line that takes nothing keeps them there), and
+    // those in the driver's queue. A timed block still held for its instant does not count.
+    qint64 UnsentBytes();
+    // Whether the writer still runs: after a write failure nothing more leaves.
+    bool writerRunning() const { return !writerStopped_.load(); }
     void FlushOutBuffer();
     void FlushInBuffer();
     // Discards queued output and input, stops the threads, closes the device.
@@ -94,11 +100,12 @@ private:
 
     quint16 usedLocked() const;  // needs OutputSection
     void refreshStatusLocked();  // needs OutputSection
-    struct Output {
+    struct Timed {
         QByteArray bytes;
-        qint64 releaseAtNs = 0;  // 0: at once
+        qint64 releaseAtNs = 0;
     };
-    Output takeOutput();  // the writer's take: everything in the ring, ring reset
+    QByteArray takeOutput();  // the writer's take: everything in the ring, ring reset
+    Timed takeTimed();        // the writer's take of the timed block, if there is one
     void discardOutput();
     int writeSettings();  // needs DataSection
     int startThreads();
@@ -132,7 +139,7 @@ private:
     // byte goes and the count of bytes queued, and the ring is full at OBuffer.size().
     std::vector<char> OBuffer;
     quint32 OBufHead = 0;
-    qint64 releaseAtNs_ = 0;  // when the ring's bytes may leave; 0 at once
+    Timed timed_;  // the block PutBlockAt holds back, until the writer takes it
     quint32 lineErrors_ = 0;
     quint32 modemStatus_ = 0;
 
@@ -161,8 +168,9 @@ private:
     std::atomic<bool> killThreads_{false};
     std::atomic<bool> writerStopped_{false};
     std::atomic<quint32> releasedBlocks_{0};
-    bool DispActive = false;      // the threads were started (UI thread only)
-    bool CloseComActive = false;  // (UI thread only)
+    std::atomic<qint64> unwritten_{0};  // taken by the writer, due, not accepted by the driver
+    bool DispActive = false;            // the threads were started (UI thread only)
+    bool CloseComActive = false;        // (UI thread only)
 };
 
 // The serial flavour of the worker, on this platform's device layer.

@@ -4,6 +4,8 @@
 
 #include "serial/sync_timing.h"
 
+#include <QScopeGuard>
+
 #include <algorithm>
 #include <chrono>
 
@@ -108,27 +110,26 @@ int TWriteThread::Execute() {
         }
         if (fired != 0)
             continue;
-        for (;;) {
-            const TBaseDispatcher::Output block = d.takeOutput();
-            if (block.bytes.isEmpty())
-                break;
-            Outcome outcome = Outcome::Done;
-            if (block.releaseAtNs != 0)
-                outcome = holdUntil(block.releaseAtNs);
-            if (outcome == Outcome::Done) {
-                outcome = writeBlock(block.bytes);
-                if (outcome == Outcome::Done && block.releaseAtNs != 0)
-                    ++d.releasedBlocks_;
+        // The ring first: a timed block never holds up what was queued at once.
+        Outcome outcome = writeBlock(d.takeOutput());
+        if (outcome == Outcome::Done) {
+            const TBaseDispatcher::Timed timed = d.takeTimed();
+            if (!timed.bytes.isEmpty()) {
+                outcome = holdUntil(timed.releaseAtNs);
+                if (outcome == Outcome::Done) {
+                    d.unwritten_ += timed.bytes.size();  // due from now on
+                    outcome = writeBlock(timed.bytes);
+                    if (outcome == Outcome::Done)
+                        ++d.releasedBlocks_;
+                }
             }
-            if (outcome == Outcome::Failed) {
-                d.requestKill();
-                return serial_error::kDeviceWriteError;
-            }
-            if (outcome == Outcome::Stop)
-                return 0;
-            if (outcome == Outcome::Flushed)
-                break;
         }
+        if (outcome == Outcome::Failed) {
+            d.requestKill();
+            return serial_error::kDeviceWriteError;
+        }
+        if (outcome == Outcome::Stop)
+            return 0;
     }
     return 0;
 }
@@ -164,21 +165,25 @@ TWriteThread::Outcome TWriteThread::holdUntil(qint64 releaseAtNs) {
         if (fired == 1 || d.KillThreads())
             return Outcome::Stop;
         if (fired == 2) {
-            const Outcome outcome = writeBlock(d.takeOutput().bytes);
+            const Outcome outcome = writeBlock(d.takeOutput());
             if (outcome != Outcome::Done)
                 return outcome;
         }
     }
 }
 
+// The block's bytes were counted as unwritten when they became due; each write takes off what
+// the driver accepted, and whatever a flush, the end or a failure drops is taken off at the end.
 TWriteThread::Outcome TWriteThread::writeBlock(const QByteArray& block) {
     TBaseDispatcher& d = owner_;
     qint64 done = 0;
+    const auto dropRest = qScopeGuard([&] { d.unwritten_ -= block.size() - done; });
     while (done < block.size()) {
         qint64 written = 0;
         const int err = d.device().write(block.constData() + done, block.size() - done, written);
         if (err != 0)
             return err == syserr::kInvalidHandle ? Outcome::Stop : Outcome::Failed;
+        d.unwritten_ -= written;
         done += written;
         if (done == block.size())
             break;

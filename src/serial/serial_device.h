@@ -83,6 +83,8 @@ public:
     // Wait for a line event (error, hang-up) or one of the events.
     virtual WaitResult waitLineEvent(int timeoutMs, std::initializer_list<Event*> wake) = 0;
 
+    // Bytes the driver has taken and not yet put on the line; 0 where it cannot tell.
+    virtual qint64 outputQueued() = 0;
     virtual void purgeOutput() = 0;  // aborts nothing by itself; drops the driver's queue
     virtual void purgeInput() = 0;
     // Line error bits gathered since the last call (overrun, parity, framing, break).

@@ -300,6 +300,11 @@ public:
         return waitFor(POLLPRI, timeoutMs, wake);
     }
 
+    qint64 outputQueued() override {
+        int n = 0;
+        return ::ioctl(fd_, TIOCOUTQ, &n) == 0 ? n : 0;
+    }
+
     void purgeOutput() override { ::tcflush(fd_, TCOFLUSH); }
     void purgeInput() override { ::tcflush(fd_, TCIFLUSH); }
 

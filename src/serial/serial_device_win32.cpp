@@ -300,6 +300,8 @@ public:
         return lineEvent();
     }
 
+    qint64 outputQueued() override { return queues().cbOutQue; }
+
     void purgeOutput() override { ::PurgeComm(h_, PURGE_TXABORT | PURGE_TXCLEAR); }
     void purgeInput() override { ::PurgeComm(h_, PURGE_RXABORT | PURGE_RXCLEAR); }
 
@@ -364,15 +366,16 @@ private:
         return {WaitResult::TimedOut, -1};
     }
 
-    // Bytes waiting in the driver; gathers the line errors that the query clears.
-    DWORD inQueue() {
+    // The driver's queues; gathers the line errors that the query clears.
+    COMSTAT queues() {
         DWORD errors = 0;
         COMSTAT stat{};
         if (!::ClearCommError(h_, &errors, &stat))
-            return 0;
+            return {};
         errors_.fetch_or(errors);
-        return stat.cbInQue;
+        return stat;
     }
+    DWORD inQueue() { return queues().cbInQue; }
 
     HANDLE h_ = INVALID_HANDLE_VALUE;
     HANDLE claim_ = nullptr;

@@ -72,6 +72,21 @@ EOutputBufferTooSmall::EOutputBufferTooSmall()
     : ESerialIO(QStringLiteral("Output buffer too small for block"),
                 serial_error::kOutputBufferTooSmall) {}
 
+EMessageNotSent::EMessageNotSent(QString message)
+    : ESerialIO(std::move(message), serial_error::kMessageNotSent) {}
+
+EMessageNotSent EMessageNotSent::stalled(const QString& devicePath) {
+    return EMessageNotSent(QStringLiteral("The message did not leave %1: the line took no data "
+                                          "(a stalled adapter, or a peer that stopped reading)")
+                               .arg(devicePath));
+}
+
+EMessageNotSent EMessageNotSent::notReleased(const QString& devicePath) {
+    return EMessageNotSent(QStringLiteral("The time was not sent to %1: the port closed before "
+                                          "the second it was timed for")
+                               .arg(devicePath));
+}
+
 namespace {
 
 // The system's own text for an error number, where the system has texts for them.

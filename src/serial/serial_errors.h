@@ -86,6 +86,19 @@ public:
     EOutputBufferTooSmall();
 };
 
+// A message that was accepted but did not reach the line: the line took no data (a stalled
+// adapter, a peer that stopped reading), or a timed message never got its instant.
+class EMessageNotSent : public ESerialIO {
+public:
+    // The line still held bytes of it when the port had to close.
+    static EMessageNotSent stalled(const QString& devicePath);
+    // A timed message that was still waiting for its instant when the port closed.
+    static EMessageNotSent notReleased(const QString& devicePath);
+
+private:
+    explicit EMessageNotSent(QString message);
+};
+
 // The runtime's input/output error; ErrorCode is the positive error number.
 class EInOutError : public Exception {
 public:
@@ -110,6 +123,7 @@ constexpr int kNoPortSelected = -2011;
 constexpr int kAccessDenied = -2013;
 constexpr int kNotSerialDevice = -2015;
 constexpr int kOutputBufferTooSmall = -3006;
+constexpr int kMessageNotSent = -3007;
 constexpr int kDeviceWriteError = -160;
 constexpr int kDeviceReadError = -161;
 }  // namespace serial_error

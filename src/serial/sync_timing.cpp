@@ -1,5 +1,6 @@
 #include "serial/sync_timing.h"
 
+#include <atomic>
 #include <chrono>
 
 namespace qev {
@@ -12,11 +13,18 @@ qint64 floorDiv(qint64 a, qint64 b) {
     return (a % b != 0 && (a < 0) != (b < 0)) ? q - 1 : q;
 }
 
+std::atomic<qint64> clockOffsetNs{0};
+
 }  // namespace
 
 qint64 realtimeNowNs() {
     using namespace std::chrono;
-    return duration_cast<nanoseconds>(system_clock::now().time_since_epoch()).count();
+    return duration_cast<nanoseconds>(system_clock::now().time_since_epoch()).count() +
+           clockOffsetNs.load(std::memory_order_relaxed);
+}
+
+void setRealtimeOffsetNs(qint64 offsetNs) {
+    clockOffsetNs.store(offsetNs, std::memory_order_relaxed);
 }
 
 qint64 wireTimeNs(qint64 bytes, qint64 baud, int bitsPerByte) {

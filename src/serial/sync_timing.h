@@ -9,8 +9,13 @@ namespace qev {
 
 inline constexpr qint64 kNanosPerSecond = 1'000'000'000;
 
-// The computer's clock (UTC), in nanoseconds since the epoch.
+// The computer's clock (UTC), in nanoseconds since the epoch, as every timed send reads it (the
+// port's writer included), shifted by the offset below.
 qint64 realtimeNowNs();
+
+// Shifts that clock by offsetNs for the whole process: tests start a timed send at a chosen
+// point of a second instead of waiting for one. 0 by default.
+void setRealtimeOffsetNs(qint64 offsetNs);
 
 // How long bytes take on an asynchronous line: each byte is bitsPerByte bit times (a start
 // bit, the data bits, the stop bits). 14 bytes of 10 bits at 4800 baud take 29.1667 ms.

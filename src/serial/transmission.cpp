@@ -40,8 +40,25 @@ quint32 WaitMilliseconds(quint32 ms) {
     });
 }
 
-void transmit(TComPort& port, int itemIndex, const QByteArray& message,
-              const std::function<void()>& processEvents) {
+namespace {
+
+// The wait after the drain, ended early by a cancel request once everything due has left, so
+// that no message is cut in two.
+void waitUnlessCancelled(TComPort& port, quint32 ms, const std::function<bool()>& cancelled) {
+    const quint32 start = tickCount();
+    while (tickCount() - start < ms && !(cancelled() && port.UnsentBytes() == 0))
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+}
+
+}  // namespace
+
+void checkSent(TComPort& port) {
+    if (port.UnsentBytes() > 0)
+        throw EMessageNotSent::stalled(port.DevicePath());
+}
+
+void transmit(TComPort& port, int itemIndex, const QByteArray& message, const CycleHooks& hooks) {
+    const auto cancelled = [&hooks] { return hooks.cancelled && hooks.cancelled(); };
     // Outside the guard: with the port open on another number this reopens it, and a failure
     // of that open is the caller's to show. A reopen on number 0 runs the port prompt, whose
     // Cancel is as silent here as anywhere.
@@ -52,11 +69,20 @@ void transmit(TComPort& port, int itemIndex, const QByteArray& message,
     }
     try {
         port.setOpen(true);
+        if (cancelled())
+            throw EAbort();  // nothing queued yet
         port.PutString(message);
-        while (port.OutBuffUsed() != 0)
-            processEvents();
-        WaitMilliseconds(500);
-        port.setOpen(false);
+        while (port.OutBuffUsed() != 0) {
+            if (hooks.processEvents)
+                hooks.processEvents();
+        }
+        if (hooks.cancelled)
+            waitUnlessCancelled(port, 500, cancelled);
+        else
+            WaitMilliseconds(500);
+        checkSent(port);
+        if (!hooks.keepOpen || !hooks.keepOpen())
+            port.setOpen(false);
     } catch (const EPortPromptCancelled&) {
         port.setOpen(false);
         throw EAbort();
@@ -65,6 +91,11 @@ void transmit(TComPort& port, int itemIndex, const QByteArray& message,
         port.setOpen(false);
         throw;
     }
+}
+
+void transmit(TComPort& port, int itemIndex, const QByteArray& message,
+              const std::function<void()>& processEvents) {
+    transmit(port, itemIndex, message, CycleHooks{processEvents, {}, {}});
 }
 
 }  // namespace qev

@@ -5,7 +5,7 @@
 // holds arrived, by the computer's clock, for checking that a timed send met its second.
 
 #include "pty_port.h"
-#include "serial/timed_send.h"
+#include "serial/sync_timing.h"
 
 #include <QByteArray>
 #include <QDeadlineTimer>

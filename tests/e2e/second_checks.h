@@ -2,7 +2,7 @@
 // For checking that a timed send met its second, on a line recorded by LineRecorder.
 
 #include "line_recorder.h"
-#include "serial/timed_send.h"
+#include "serial/sync_timing.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -30,6 +30,13 @@ inline void waitForFractionOfSecond(int fromMs, int toMs) {
             return;
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
+}
+
+// Shifts the clock of the timed sends so that it now reads ms into a second: a sync started at
+// once then waits about 950 - ms milliseconds for its instant, whatever the real time is.
+inline void startClockAt(int ms) {
+    setRealtimeOffsetNs(0);
+    setRealtimeOffsetNs(qint64(ms) * 1'000'000 - realtimeNowNs() % kNanosPerSecond);
 }
 
 }  // namespace qev::test

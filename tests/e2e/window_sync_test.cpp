@@ -1,121 +1,215 @@
 // "Sync w/PC and Send" in the real window: the message ends on the line as the second it
-// carries begins, the fields show that second, and the window stays live while it waits.
-// Run in two locales, one with "." between the hours, minutes and seconds.
+// carries begins, the fields show that second, and every click ends in its own message on its
+// own port, whatever the user does meanwhile (another send, another port, a dialog, closing
+// the window). The timed sends' clock is shifted to a chosen point of a second, so the waits
+// are known. Run in two locales, one with "." between the hours, minutes and seconds.
 
-#include "app/application.h"
-#include "app/mainform_u.h"
-#include "app/setzone.h"
+#include "app/list_box.h"
+#include "app/radio_group.h"
 #include "protocol/date_time_value.h"
-#include "serial/sync_timing.h"
 #include "second_checks.h"
-#include "test_application.h"
+#include "serial/prompt/com_select_form.h"
 #include "widgets/date_picker_edit.h"
-#include "widgets/locale_formats.h"
 #include "widgets/mask_edit.h"
+#include "window_fixture.h"
 
+#include <QComboBox>
 #include <QPushButton>
-#include <QTemporaryDir>
-#include <QTest>
-#include <QTimer>
-
-#include <gtest/gtest.h>
-
-#include <memory>
+#include <QRadioButton>
 
 namespace qev {
 namespace {
 
-class WindowSync : public ::testing::TestWithParam<const char*> {
+using test::MessageBoxCatcher;
+using test::onNextModal;
+
+constexpr int kTimeSet = 14, kConfig = 82;
+
+class WindowSync : public test::WindowTest<::testing::TestWithParam<const char*>> {
 protected:
-    static void SetUpTestSuite() { qev::test::ensureApplication<Application>(); }
-
-    void SetUp() override {
-        ASSERT_TRUE(config_.isValid());
-        qputenv("XDG_CONFIG_HOME", config_.path().toLocal8Bit());
-        formats_ = LocaleFormats::fromLocale(QLocale(QString::fromLatin1(GetParam())));
-        setSystemFormats(formats_);
-        line_ = std::make_unique<test::LineRecorder>(config_.filePath("QEV/ports"), 1);
-        form_ = std::make_unique<TMainForm>();
-        editor_ = std::make_unique<TdlgSetZone>();
-        form_->setZoneEditor(editor_.get());
-        form_->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(form_.get()));
-    }
-
-    void TearDown() override {
-        form_->close();
-        editor_.reset();
-        form_.reset();
-        line_.reset();
-        setSystemFormats(std::nullopt);
-    }
+    void SetUp() override { openWindow(GetParam()); }
 
     // The time field's text for a second, in this locale.
     QString timeText(qint64 second) const {
-        const QString sep(formats_.timeSeparator);
+        const QString sep(systemFormats().timeSeparator);
         return QDateTime::fromSecsSinceEpoch(second, Qt::UTC)
             .toString(QStringLiteral("hh'%1'mm'%1'ss").arg(sep));
     }
 
-    // Checks a time-set message that arrived at firstNs: it ended at its second's start.
-    qint64 checkTimed(const QByteArray& m, qint64 firstNs) {
+    // Takes a time-set message from port n and checks that it ended as its second began.
+    qint64 takeTimed(int n) {
+        qint64 firstNs = 0;
+        const QByteArray m = line(n).take(kTimeSet, 2500, &firstNs);
         const qint64 second = test::sentSecond(m);
-        EXPECT_GT(second, 0) << m.toHex(' ').toStdString();
-        const qint64 late = firstNs + wireTimeNs(14, 4800) - second * kNanosPerSecond;
+        EXPECT_GT(second, 0) << "COM" << n << ": " << m.toHex(' ').toStdString();
+        const qint64 late = firstNs + wireTimeNs(kTimeSet, 4800) - second * kNanosPerSecond;
         EXPECT_LT(std::abs(late), 250'000'000)
             << "the message ended " << late / 1e6 << " ms after its second began";
         return second;
     }
 
-    QTemporaryDir config_;
-    LocaleFormats formats_;
-    std::unique_ptr<test::LineRecorder> line_;
-    std::unique_ptr<TMainForm> form_;
-    std::unique_ptr<TdlgSetZone> editor_;
+    // Lets the window's timers run until the port has closed (a second and a half at most).
+    bool portClosesSoon() {
+        for (int i = 0; i < 150 && form_->Com1().Open(); ++i)
+            test::spin(10);
+        return !form_->Com1().Open();
+    }
+
+    QRadioButton* comButton(int n) const {
+        return form_->RadioGroup1()->findChildren<QRadioButton*>().at(n - 1);
+    }
+    void clickRow(int row) {
+        ListBox* list = form_->ListBox1();
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                          list->visualItemRect(list->item(row)).center());
+    }
 };
 
 TEST_P(WindowSync, KeyboardSyncShowsAndSendsTheSecondItMeets) {
-    // Well inside a second, so that the wait for the next one is long.
-    test::waitForFractionOfSecond(400, 600);
-    bool live = false;
-    QTimer::singleShot(150, form_.get(), [&] { live = true; });
-    // Tab from the time field to the button, and press it.
-    QTest::mouseClick(form_->Time1(), Qt::LeftButton);
+    test::startClockAt(400);
+    // Tab from the time field to the button, and press it: the key returns at once, the
+    // message follows at its instant.
+    click(form_->Time1());
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     ASSERT_EQ(QApplication::focusWidget(), form_->Button2());
     QTest::keyClick(form_->Button2(), Qt::Key_Space);
-    EXPECT_TRUE(live) << "the window handled no events while the sync waited";
+    EXPECT_TRUE(line(1).take().isEmpty()) << "the window waited for the instant";
+    EXPECT_TRUE(form_->Com1().Open());
 
-    qint64 firstNs = 0;
-    const QByteArray m = line_->take(14, 2000, &firstNs);
-    ASSERT_EQ(m.size(), 14) << m.toHex(' ').toStdString();
-    const qint64 second = checkTimed(m, firstNs);
-    const QDateTime at = QDateTime::fromSecsSinceEpoch(second, Qt::UTC);
+    const qint64 second = takeTimed(1);
     EXPECT_EQ(form_->Time1()->maskedText(), timeText(second));
-    EXPECT_EQ(dateOfValue(form_->Date1()->Date()), at.date());
+    EXPECT_EQ(dateOfValue(form_->Date1()->Date()),
+              QDateTime::fromSecsSinceEpoch(second, Qt::UTC).date());
+    EXPECT_TRUE(portClosesSoon());
 }
 
-TEST_P(WindowSync, SendsDuringTheWaitLeaveTheSyncOnTime) {
-    test::waitForFractionOfSecond(100, 300);
-    // During the wait: "Sync" again, which changes nothing, and "Send Configuration", which
-    // goes out at once and closes the port behind it.
-    QByteArray zones;
-    QTimer::singleShot(100, form_.get(), [&] {
-        QTest::mouseClick(form_->Button2(), Qt::LeftButton);
-        QTest::mouseClick(form_->Button3(), Qt::LeftButton);
-        zones = line_->take(82, 1000);
-    });
-    QTest::mouseClick(form_->Button2(), Qt::LeftButton);
+TEST_P(WindowSync, SendOnTheSamePortDuringTheWaitGoesAtOnceAndLeavesTheSyncOnTime) {
+    test::startClockAt(100);
+    click(form_->Button2());
+    click(form_->Button3());
+    EXPECT_EQ(line(1).take(kConfig, 300).size(), kConfig);
+    takeTimed(1);
+    EXPECT_TRUE(portClosesSoon());
+    EXPECT_TRUE(line(1).take(1, 100).isEmpty());
+}
 
-    ASSERT_EQ(zones.size(), 82) << zones.toHex(' ').toStdString();
-    EXPECT_EQ(quint8(zones.front()), 0xEE);
-    qint64 firstNs = 0;
-    const QByteArray m = line_->take(14, 2000, &firstNs);
-    ASSERT_EQ(m.size(), 14) << m.toHex(' ').toStdString();
-    const qint64 second = checkTimed(m, firstNs);
-    EXPECT_EQ(form_->Time1()->maskedText(), timeText(second));
-    EXPECT_TRUE(line_->take(1, 300).isEmpty());
+// Sync on Com 1, then "Com 2" and a second action during the wait: the first message still
+// goes to Com 1 at its instant, and the second action's own message to Com 2 only.
+TEST_P(WindowSync, AnotherPortDuringTheWaitGetsOnlyItsOwnMessage) {
+    line(2);
+    MessageBoxCatcher boxes;
+    for (const bool secondSync : {true, false}) {
+        SCOPED_TRACE(secondSync ? "Sync again" : "Send Configuration");
+        test::startClockAt(100);
+        click(form_->Button2());
+        click(comButton(2));
+        click(secondSync ? form_->Button2() : form_->Button3());
+        const qint64 first = takeTimed(1);
+        if (secondSync)
+            EXPECT_GT(takeTimed(2), first);
+        else
+            EXPECT_EQ(quint8(line(2).take(kConfig, 1000).front()), 0xEE);
+        EXPECT_TRUE(portClosesSoon());
+        EXPECT_TRUE(line(1).take(1, 50).isEmpty());
+        EXPECT_TRUE(line(2).take(1, 50).isEmpty());
+        click(comButton(1));
+    }
+    EXPECT_TRUE(boxes.texts().isEmpty()) << boxes.texts().join('|').toStdString();
+}
+
+// With no port chosen each send asks for one: the sync goes where its own prompt said, the
+// configuration where its prompt said, and a cancelled second prompt brings no third.
+TEST_P(WindowSync, EachSendGoesToThePortItsPromptChose) {
+    for (const bool secondAnswered : {true, false}) {
+        SCOPED_TRACE(secondAnswered ? "OK on COM7" : "Cancel");
+        line(2);
+        line(7);
+        form_->RadioGroup1()->setItemIndex(-1);  // as restored from a stored -1
+        int prompts = 0;
+        const auto answer = [&](const QString& port, bool ok) {
+            onNextModal<TComSelectForm>([&prompts, port, ok](TComSelectForm* f) {
+                ++prompts;
+                QComboBox* list = f->PortsComboBox();
+                QTest::keyClick(f->OkBtn(), Qt::Key_Tab, Qt::ShiftModifier);  // to the list
+                for (int i = 0; i < 60 && list->currentText() != port; ++i)
+                    QTest::keyClick(list, Qt::Key_Down);
+                if (ok)
+                    QTest::keyClick(list, Qt::Key_Return);  // OK is the default button
+                else
+                    QTest::mouseClick(f->AbortBtn(), Qt::LeftButton);
+            });
+        };
+        test::startClockAt(100);
+        answer(QStringLiteral("COM2"), true);
+        click(form_->Button2());
+        answer(QStringLiteral("COM7"), secondAnswered);
+        click(form_->Button3());
+        test::spin(100);
+
+        takeTimed(2);
+        EXPECT_EQ(line(7).take(kConfig, 1000).size(), secondAnswered ? kConfig : 0);
+        EXPECT_TRUE(portClosesSoon());
+        EXPECT_EQ(prompts, 2);
+        for (const int n : {1, 2, 7})
+            EXPECT_TRUE(line(n).take(1, 50).isEmpty()) << "COM" << n;
+    }
+}
+
+TEST_P(WindowSync, ClosingTheWindowDuringTheWaitDeliversTheMessageThenSaves) {
+    test::startClockAt(50);
+    click(form_->Button2());
+    test::spin(300);
+    form_->close();
+    EXPECT_FALSE(form_->isVisible());
+    // Closing returns once the message has left and the port is closed.
+    EXPECT_FALSE(form_->Com1().Open());
+    takeTimed(1);
+    QFile saved(settingsFile());
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(saved.readAll().contains("ListBox1_Items"));
+}
+
+TEST_P(WindowSync, ZoneEditorOpenedDuringTheWaitDoesNotHoldThePort) {
+    test::startClockAt(100);
+    click(form_->Button2());
+    bool closedMeanwhile = false;
+    QByteArray sent;
+    onNextModal<TdlgSetZone>([&](TdlgSetZone* d) {
+        test::spin(1500);  // past the instant and the half second after it
+        closedMeanwhile = !form_->Com1().Open();
+        sent = line(1).take();
+        QTest::mouseClick(d->CancelBtn(), Qt::LeftButton);
+    });
+    clickRow(3);
+    click(form_->btnEdit());
+    EXPECT_TRUE(closedMeanwhile) << "the port stayed open under the zone editor";
+    EXPECT_EQ(test::sentSecond(sent) > 0, true) << sent.toHex(' ').toStdString();
+}
+
+// The fields are filled from the clock before the port is opened, so they show the clock's
+// time also when there is no port to send to.
+TEST_P(WindowSync, FieldsShowTheClockAlsoWhenThePortIsMissing) {
+    click(comButton(8));  // no COM8 here
+    click(form_->Date1());
+    QTest::keyClick(form_->Date1(), Qt::Key_Home);
+    QTest::keyClicks(form_->Date1(), QStringLiteral("01012020"));
+    QTest::keyClick(form_->Date1(), Qt::Key_Tab);
+    QTest::keyClicks(form_->Time1(), QStringLiteral("111111"));
+    ASSERT_EQ(form_->Time1()->maskedText(), timeText(11 * 3600 + 11 * 60 + 11));
+
+    MessageBoxCatcher boxes;
+    click(form_->Button2());
+    test::spin(50);
+    ASSERT_EQ(boxes.texts(), QStringList{QStringLiteral("Specified comport doesn't exist.")});
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    EXPECT_EQ(dateOfValue(form_->Date1()->Date()), now.date());
+    const QTime shown =
+        QTime::fromString(form_->Time1()->maskedText(),
+                          QStringLiteral("hh'%1'mm'%1'ss").arg(systemFormats().timeSeparator));
+    ASSERT_TRUE(shown.isValid()) << form_->Time1()->maskedText().toStdString();
+    EXPECT_LE(std::abs(shown.secsTo(now.time())), 2);
+    EXPECT_FALSE(form_->Com1().Open());
 }
 
 INSTANTIATE_TEST_SUITE_P(Locales, WindowSync, ::testing::Values("en_US", "fi_FI"));

@@ -70,6 +70,7 @@ public:
     WaitResult waitWritable(int timeoutMs, std::initializer_list<Event*> wake) override;
     WaitResult waitReadable(int timeoutMs, std::initializer_list<Event*> wake) override;
     WaitResult waitLineEvent(int timeoutMs, std::initializer_list<Event*> wake) override;
+    qint64 outputQueued() override { return 0; }
     void purgeOutput() override;
     void purgeInput() override;
     quint32 takeErrors() override { return 0; }

@@ -14,7 +14,7 @@
 #include "app/mainform_u.h"
 #include "protocol/messages.h"
 #include "serial/sync_timing.h"
-#include "serial/timed_send.h"
+#include "serial/transmitter.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
