@@ -75,16 +75,26 @@ EOutputBufferTooSmall::EOutputBufferTooSmall()
 EMessageNotSent::EMessageNotSent(QString message)
     : ESerialIO(std::move(message), serial_error::kMessageNotSent) {}
 
+namespace {
+
+// The device itself rather than the COM<n> link to it.
+QString deviceName(const QString& devicePath) {
+    const QString target = QFileInfo(devicePath).canonicalFilePath();
+    return target.isEmpty() ? devicePath : target;
+}
+
+}  // namespace
+
 EMessageNotSent EMessageNotSent::stalled(const QString& devicePath) {
     return EMessageNotSent(QStringLiteral("The message did not leave %1: the line took no data "
                                           "(a stalled adapter, or a peer that stopped reading)")
-                               .arg(devicePath));
+                               .arg(deviceName(devicePath)));
 }
 
 EMessageNotSent EMessageNotSent::notReleased(const QString& devicePath) {
     return EMessageNotSent(QStringLiteral("The time was not sent to %1: the port closed before "
                                           "the second it was timed for")
-                               .arg(devicePath));
+                               .arg(deviceName(devicePath)));
 }
 
 namespace {
@@ -200,11 +210,8 @@ void raiseSerialError(int code, const QString& devicePath) {
             throw EAlreadyOpen();
         case kNoPortSelected:
             throw ENoPortSelected();
-        case kAccessDenied: {
-            // Name the device itself rather than the COM<n> link to it.
-            const QString target = QFileInfo(devicePath).canonicalFilePath();
-            throw EPortAccessDenied(target.isEmpty() ? devicePath : target);
-        }
+        case kAccessDenied:
+            throw EPortAccessDenied(deviceName(devicePath));
         case kNotSerialDevice:
             throw ENotSerialDevice(devicePath, fileKindText(devicePath));
         case kOutputBufferTooSmall:

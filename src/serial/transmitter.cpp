@@ -128,36 +128,45 @@ void Transmitter::onTimeout() {
         timer_.start(kBusyRetryMs);  // the send cycle that ran this timer still uses the port
         return;
     }
+    if (!settled(realtimeNowNs(), false)) {
+        timer_.start(1);  // a writer running late
+        return;
+    }
     try {
-        if (!released()) {
-            // A writer that failed has told the user why; nothing more will leave.
-            if (port_.Open() && !port_.CanWrite()) {
-                timed_.reset();
-                port_.setOpen(false);
-                return;
-            }
-            if (port_.Open() && realtimeNowNs() < timed_->plan.sendAtNs + kReleaseGraceNs) {
-                timer_.start(1);
-                return;
-            }
-            throw EMessageNotSent::notReleased(port_.DevicePath());
-        }
         closeTimed();
     } catch (...) {
-        timed_.reset();
-        port_.setOpen(false);
         report(std::current_exception());
     }
 }
 
+bool Transmitter::settled(qint64 now, bool asSoonAsLeft) {
+    if (!port_.CanWrite())
+        return true;  // closed, or its writer failed: nothing more will leave
+    const Timed& t = *timed_;
+    const qint64 closeAt = t.plan.sendAtNs + kCloseAfterNs;
+    if (released()) {
+        return now >= closeAt ||
+               (asSoonAsLeft && now >= t.plan.sendAtNs + t.wireNs + kLeftMarginNs &&
+                port_.UnsentBytes() == 0);
+    }
+    // Not on the line yet: due but stuck on a line that takes nothing, or never released.
+    return (now >= closeAt && port_.UnsentBytes() > 0) || now >= t.plan.sendAtNs + kReleaseGraceNs;
+}
+
 void Transmitter::closeTimed() {
-    timed_.reset();
-    timer_.stop();
+    const bool sent = released();
+    const bool writerFailed = port_.Open() && !port_.CanWrite();
     const qint64 unsent = port_.UnsentBytes();
     const QString device = port_.DevicePath();
+    timed_.reset();
+    timer_.stop();
     port_.setOpen(false);
+    if (writerFailed)
+        return;  // the writer has told the user why
     if (unsent > 0)
         throw EMessageNotSent::stalled(device);
+    if (!sent)
+        throw EMessageNotSent::notReleased(device);
 }
 
 // Sleeps past the instant. A cancel request well before it drops the message, which then never
@@ -185,26 +194,8 @@ void Transmitter::finishTimed() {
     timer_.stop();
     try {
         waitForInstant();
-        const Timed t = *timed_;
-        while (!released() && port_.CanWrite() &&
-               realtimeNowNs() < t.plan.sendAtNs + kReleaseGraceNs)
+        while (!settled(realtimeNowNs(), true))
             sleepNs(200'000);
-        if (!released()) {
-            if (port_.Open() && !port_.CanWrite()) {
-                timed_.reset();
-                port_.setOpen(false);
-                return;  // the writer's failure has been told
-            }
-            throw EMessageNotSent::notReleased(port_.DevicePath());
-        }
-        // Then until its bytes have left: its time on the wire, and the driver's queue empty.
-        const qint64 leftAt = t.plan.sendAtNs + t.wireNs + kLeftMarginNs;
-        const qint64 latest = t.plan.sendAtNs + kCloseAfterNs;
-        for (qint64 now = realtimeNowNs(); now < latest; now = realtimeNowNs()) {
-            if (now >= leftAt && port_.UnsentBytes() == 0)
-                break;
-            sleepNs(std::max<qint64>(200'000, leftAt - now));
-        }
         closeTimed();
     } catch (...) {
         if (timed_) {

@@ -69,6 +69,9 @@ private:
     };
 
     bool released() const;
+    // Whether the timed message can be concluded now: it has left (with asSoonAsLeft; else the
+    // half second after its instant is over), or it is clear that it will not.
+    bool settled(qint64 now, bool asSoonAsLeft);
     void onTimeout();
     void waitForInstant();
     void closeTimed();

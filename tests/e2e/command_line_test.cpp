@@ -4,8 +4,9 @@
 #include "app/cli_commands.h"
 #include "protocol/messages.h"
 #include "protocol/zone_line.h"
-#include "serial/sync_timing.h"
+#include "pty_pair.h"
 #include "second_checks.h"
+#include "serial/sync_timing.h"
 
 #include <QDir>
 #include <QFile>
@@ -15,12 +16,15 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <memory>
+#include <thread>
 
 namespace qev {
 namespace {
@@ -42,8 +46,7 @@ protected:
         ASSERT_TRUE(QDir().mkpath(ports_));
     }
 
-    Outcome qev(const QStringList& args) {
-        QProcess p;
+    void startQev(QProcess& p, const QStringList& args) {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("XDG_CONFIG_HOME", config_.path());
         // No display of any kind: commands must not need one.
@@ -51,6 +54,12 @@ protected:
             env.remove(name);
         p.setProcessEnvironment(env);
         p.start(QStringLiteral(QEV_BINARY), args);
+        ASSERT_TRUE(p.waitForStarted()) << args.join(' ').toStdString();
+    }
+
+    Outcome qev(const QStringList& args) {
+        QProcess p;
+        startQev(p, args);
         EXPECT_TRUE(p.waitForFinished(10000)) << args.join(' ').toStdString();
         Outcome r;
         r.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
@@ -207,6 +216,50 @@ TEST_F(CommandLine, PortsThatCannotBeUsedAreErrorsNeverSuccess) {
     EXPECT_EQ(r.err,
               "qev: No port is chosen: give one with --port COMn, or choose one in "
               "QEV's window.\n");
+}
+
+// A line whose queue is full (a peer that stopped reading) takes nothing: the commands say so.
+TEST_F(CommandLine, MessageThatDidNotLeaveIsNoSuccess) {
+    test::PtyPair pty;
+    ASSERT_TRUE(QFile::link(pty.slavePath(), ports_ + "/COM6"));
+    for (const char* command : {"send-zones", "sync"}) {
+        pty.fill();  // again: a port's close discards what its line still holds
+        const Outcome r = qev({command, "--port", "COM6"});
+        EXPECT_EQ(r.status, 1) << command;
+        EXPECT_TRUE(r.out.isEmpty()) << r.out.toStdString();
+        EXPECT_TRUE(
+            r.err.endsWith("qev: COM6: The message did not leave " + pty.slavePath() +
+                           ": the line took no data (a stalled adapter, or a peer that stopped "
+                           "reading)\n"))
+            << r.err.toStdString();
+    }
+}
+
+// A stop signal during a command: the port is closed properly, so the line keeps no exclusive
+// mark for others to trip over, and the exit status tells which signal it was.
+TEST_F(CommandLine, StopSignalClosesThePortAndIsTheExitStatus) {
+    auto com3 = line(3);
+    for (const auto& [signal, status] : {std::pair{SIGINT, 130}, {SIGTERM, 143}, {SIGHUP, 129}}) {
+        SCOPED_TRACE(signal);
+        // Early in a second, so that the sync still waits for its instant when the signal comes.
+        test::waitForFractionOfSecond(50, 150);
+        QProcess p;
+        startQev(p, {"sync", "--port", "COM3"});
+        std::this_thread::sleep_for(std::chrono::milliseconds(250));
+        ::kill(p.processId(), signal);
+        ASSERT_TRUE(p.waitForFinished(5000));
+        EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(p.exitCode(), status);
+        EXPECT_TRUE(
+            QString::fromLocal8Bit(p.readAllStandardError()).endsWith("; nothing was sent\n"));
+        EXPECT_TRUE(com3->take(1, 900).isEmpty());
+        const int fd = ::open(QFile::encodeName(com3->slavePath()).constData(), O_RDWR | O_NOCTTY);
+        ASSERT_GE(fd, 0);
+        int exclusive = -1;
+        ASSERT_EQ(::ioctl(fd, TIOCGEXCL, &exclusive), 0);
+        ::close(fd);
+        EXPECT_EQ(exclusive, 0) << "the line was left marked exclusive";
+    }
 }
 
 TEST_F(CommandLine, UnreadableSettingsFileIsReportedAndLeftAsItIs) {

@@ -10,6 +10,8 @@
 #include <QByteArray>
 #include <QDeadlineTimer>
 
+#include <termios.h>
+
 #include <atomic>
 #include <mutex>
 #include <thread>
@@ -41,6 +43,8 @@ public:
     LineRecorder& operator=(const LineRecorder&) = delete;
 
     const QString& slavePath() const { return pty_.slavePath(); }
+    // Stops the line's output as a peer's flow control would (a stalled adapter), or restarts it.
+    void stall(bool on) { ::tcflow(pty_.slaveFd(), on ? TCOOFF : TCOON); }
 
     // Everything received so far, with the arrival of its first byte (0 when nothing came), and
     // forgets it.

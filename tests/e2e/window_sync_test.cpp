@@ -212,6 +212,27 @@ TEST_P(WindowSync, FieldsShowTheClockAlsoWhenThePortIsMissing) {
     EXPECT_FALSE(form_->Com1().Open());
 }
 
+// A line that takes no data (a stalled adapter): neither send passes for done; each says that
+// its message did not leave, and the port is closed.
+TEST_P(WindowSync, MessageThatDidNotLeaveIsReported) {
+    const QString expected = QStringLiteral(
+                                 "The message did not leave %1: the line took no data (a stalled "
+                                 "adapter, or a peer that stopped reading)")
+                                 .arg(line(1).slavePath());
+    line(1).stall(true);
+    for (QPushButton* button : {form_->Button3(), form_->Button2()}) {
+        SCOPED_TRACE(button->text().toStdString());
+        MessageBoxCatcher boxes;
+        test::startClockAt(100);
+        click(button);
+        EXPECT_TRUE(portClosesSoon());
+        test::spin(50);
+        EXPECT_EQ(boxes.texts(), QStringList{expected}) << boxes.texts().join('|').toStdString();
+    }
+    line(1).stall(false);
+    EXPECT_TRUE(line(1).take(1, 100).isEmpty()) << "the discarded bytes reached the line";
+}
+
 INSTANTIATE_TEST_SUITE_P(Locales, WindowSync, ::testing::Values("en_US", "fi_FI"));
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <stdexcept>
+#include <vector>
 
 namespace qev::test {
 
@@ -42,6 +43,21 @@ void PtyPair::stall() {
 }
 void PtyPair::resume() {
     ::tcflow(slave_, TCOON);
+}
+
+void PtyPair::fill() {
+    // In raw mode, as the port is used: the line takes a different amount with output
+    // processing on.
+    termios t{};
+    ::tcgetattr(slave_, &t);
+    ::cfmakeraw(&t);
+    ::tcsetattr(slave_, TCSANOW, &t);
+    const int flags = ::fcntl(slave_, F_GETFL);
+    ::fcntl(slave_, F_SETFL, flags | O_NONBLOCK);
+    const std::vector<char> block(4096, 'x');
+    while (::write(slave_, block.data(), block.size()) > 0) {
+    }
+    ::fcntl(slave_, F_SETFL, flags);
 }
 
 MasterCollector::MasterCollector(int masterFd)

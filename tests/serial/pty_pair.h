@@ -29,6 +29,8 @@ public:
     // Stops / restarts the slave's output, as a peer's flow control would.
     void stall();
     void resume();
+    // Fills the line's queue as a peer that stopped reading leaves it: the slave takes no more.
+    void fill();
 
 private:
     int master_ = -1;

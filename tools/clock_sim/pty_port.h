@@ -16,6 +16,8 @@ public:
     PtyPort& operator=(const PtyPort&) = delete;
 
     int masterFd() const { return master_; }
+    // The slave side as this object keeps it open (for flow control, say).
+    int slaveFd() const { return slaveKeeper_; }
     const QString& slavePath() const { return slavePath_; }
 
     // Points <folder>/COM<n> at the slave, creating the folder. An existing entry is replaced
