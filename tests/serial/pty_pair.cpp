@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <stdexcept>
+#include <thread>
 #include <vector>
 
 namespace qev::test {
@@ -54,8 +55,14 @@ void PtyPair::fill() {
     ::tcsetattr(slave_, TCSANOW, &t);
     const int flags = ::fcntl(slave_, F_GETFL);
     ::fcntl(slave_, F_SETFL, flags | O_NONBLOCK);
+    // The kernel moves queued bytes on to the master's side in the background, which makes
+    // room again: fill until a pause makes none.
     const std::vector<char> block(4096, 'x');
-    while (::write(slave_, block.data(), block.size()) > 0) {
+    for (bool tookMore = true; tookMore;) {
+        tookMore = false;
+        while (::write(slave_, block.data(), block.size()) > 0)
+            tookMore = true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     ::fcntl(slave_, F_SETFL, flags);
 }
