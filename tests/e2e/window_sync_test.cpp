@@ -16,6 +16,7 @@
 #include <QComboBox>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTimer>
 
 namespace qev {
 namespace {
@@ -58,11 +59,27 @@ protected:
     QRadioButton* comButton(int n) const {
         return form_->RadioGroup1()->findChildren<QRadioButton*>().at(n - 1);
     }
+    // Runs action ms from now out of the event loop, as a user acting while the window waits.
+    // afterWait() lets the window run until every such action has run.
+    void during(int ms, std::function<void()> action) {
+        ++pending_;
+        QTimer::singleShot(ms, form_.get(), [this, action] {
+            action();
+            --pending_;
+        });
+    }
+    void afterWait() {
+        for (int i = 0; i < 500 && pending_ > 0; ++i)
+            test::spin(10);
+        ASSERT_EQ(pending_, 0);
+    }
     void clickRow(int row) {
         ListBox* list = form_->ListBox1();
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
                           list->visualItemRect(list->item(row)).center());
     }
+
+    int pending_ = 0;
 };
 
 TEST_P(WindowSync, KeyboardSyncShowsAndSendsTheSecondItMeets) {
@@ -86,9 +103,14 @@ TEST_P(WindowSync, KeyboardSyncShowsAndSendsTheSecondItMeets) {
 
 TEST_P(WindowSync, SendOnTheSamePortDuringTheWaitGoesAtOnceAndLeavesTheSyncOnTime) {
     test::startClockAt(100);
+    QByteArray config;
+    during(100, [&] {
+        click(form_->Button3());
+        config = line(1).take(kConfig, 300);
+    });
     click(form_->Button2());
-    click(form_->Button3());
-    EXPECT_EQ(line(1).take(kConfig, 300).size(), kConfig);
+    afterWait();
+    EXPECT_EQ(config.size(), kConfig);
     takeTimed(1);
     EXPECT_TRUE(portClosesSoon());
     EXPECT_TRUE(line(1).take(1, 100).isEmpty());
@@ -102,9 +124,12 @@ TEST_P(WindowSync, AnotherPortDuringTheWaitGetsOnlyItsOwnMessage) {
     for (const bool secondSync : {true, false}) {
         SCOPED_TRACE(secondSync ? "Sync again" : "Send Configuration");
         test::startClockAt(100);
+        during(100, [&] {
+            click(comButton(2));
+            click(secondSync ? form_->Button2() : form_->Button3());
+        });
         click(form_->Button2());
-        click(comButton(2));
-        click(secondSync ? form_->Button2() : form_->Button3());
+        afterWait();
         const qint64 first = takeTimed(1);
         if (secondSync)
             EXPECT_GT(takeTimed(2), first);
@@ -121,10 +146,10 @@ TEST_P(WindowSync, AnotherPortDuringTheWaitGetsOnlyItsOwnMessage) {
 // With no port chosen each send asks for one: the sync goes where its own prompt said, the
 // configuration where its prompt said, and a cancelled second prompt brings no third.
 TEST_P(WindowSync, EachSendGoesToThePortItsPromptChose) {
+    line(2);
+    line(7);
     for (const bool secondAnswered : {true, false}) {
         SCOPED_TRACE(secondAnswered ? "OK on COM7" : "Cancel");
-        line(2);
-        line(7);
         form_->RadioGroup1()->setItemIndex(-1);  // as restored from a stored -1
         int prompts = 0;
         const auto answer = [&](const QString& port, bool ok) {
@@ -140,29 +165,42 @@ TEST_P(WindowSync, EachSendGoesToThePortItsPromptChose) {
                     QTest::mouseClick(f->AbortBtn(), Qt::LeftButton);
             });
         };
+        const auto noMorePrompts = [&] {
+            onNextModal<TComSelectForm>(
+                [&prompts](TComSelectForm* f) {
+                    ++prompts;
+                    QTest::mouseClick(f->AbortBtn(), Qt::LeftButton);
+                },
+                1000);
+        };
         test::startClockAt(100);
         answer(QStringLiteral("COM2"), true);
+        during(150, [&] {
+            answer(QStringLiteral("COM7"), secondAnswered);
+            click(form_->Button3());
+            noMorePrompts();
+        });
         click(form_->Button2());
-        answer(QStringLiteral("COM7"), secondAnswered);
-        click(form_->Button3());
-        test::spin(100);
+        afterWait();
 
         takeTimed(2);
         EXPECT_EQ(line(7).take(kConfig, 1000).size(), secondAnswered ? kConfig : 0);
         EXPECT_TRUE(portClosesSoon());
+        test::spin(100);
         EXPECT_EQ(prompts, 2);
         for (const int n : {1, 2, 7})
             EXPECT_TRUE(line(n).take(1, 50).isEmpty()) << "COM" << n;
     }
 }
 
+// As the program runs: in the application's event loop, which the last window's close ends.
 TEST_P(WindowSync, ClosingTheWindowDuringTheWaitDeliversTheMessageThenSaves) {
     test::startClockAt(50);
-    click(form_->Button2());
-    test::spin(300);
-    form_->close();
+    QTimer::singleShot(0, form_.get(), [&] { click(form_->Button2()); });
+    during(300, [&] { form_->close(); });
+    QTimer::singleShot(5000, qApp, &QCoreApplication::quit);  // should the close not end it
+    QApplication::exec();
     EXPECT_FALSE(form_->isVisible());
-    // Closing returns once the message has left and the port is closed.
     EXPECT_FALSE(form_->Com1().Open());
     takeTimed(1);
     QFile saved(settingsFile());
@@ -172,19 +210,22 @@ TEST_P(WindowSync, ClosingTheWindowDuringTheWaitDeliversTheMessageThenSaves) {
 
 TEST_P(WindowSync, ZoneEditorOpenedDuringTheWaitDoesNotHoldThePort) {
     test::startClockAt(100);
-    click(form_->Button2());
     bool closedMeanwhile = false;
     QByteArray sent;
-    onNextModal<TdlgSetZone>([&](TdlgSetZone* d) {
-        test::spin(1500);  // past the instant and the half second after it
-        closedMeanwhile = !form_->Com1().Open();
-        sent = line(1).take();
-        QTest::mouseClick(d->CancelBtn(), Qt::LeftButton);
+    during(100, [&] {
+        onNextModal<TdlgSetZone>([&](TdlgSetZone* d) {
+            test::spin(1500);  // past the instant and the half second after it
+            closedMeanwhile = !form_->Com1().Open();
+            sent = line(1).take();
+            QTest::mouseClick(d->CancelBtn(), Qt::LeftButton);
+        });
+        clickRow(3);
+        click(form_->btnEdit());
     });
-    clickRow(3);
-    click(form_->btnEdit());
+    click(form_->Button2());
+    afterWait();
     EXPECT_TRUE(closedMeanwhile) << "the port stayed open under the zone editor";
-    EXPECT_EQ(test::sentSecond(sent) > 0, true) << sent.toHex(' ').toStdString();
+    EXPECT_GT(test::sentSecond(sent), 0) << sent.toHex(' ').toStdString();
 }
 
 // The fields are filled from the clock before the port is opened, so they show the clock's
