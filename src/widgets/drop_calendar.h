@@ -31,6 +31,7 @@ signals:
     void cancelled();                  // Escape, or closed by losing the focus
 
 protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
