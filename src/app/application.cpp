@@ -1,5 +1,6 @@
 #include "app/application.h"
 
+#include "app/enter_presses_button.h"
 #include "app/error_display.h"
 #include "widgets/error_sink.h"
 
@@ -16,6 +17,7 @@ Application::Application(int& argc, char** argv) : QApplication(argc, argv) {
     setDesktopFileName(QStringLiteral("qev"));
     setFont(windowFont());  // the dialogs use the application font
     setErrorReporter(&showApplicationError);
+    installEventFilter(new EnterPressesButton(this));
 }
 
 namespace {

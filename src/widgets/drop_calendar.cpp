@@ -53,6 +53,7 @@ TDropCalendar::TDropCalendar(QWidget* owner)
     layout->addWidget(calendar_);
     setFocusProxy(calendar_);
     setAutoFillBackground(true);
+    nameForScreenReaders();
     // Escape reaches the calendar's own typed-date and year entries first, which would take it
     // for themselves; one Escape closes the whole calendar. (Its month menu is a window of its
     // own, where Escape closes the menu only.)
@@ -62,6 +63,22 @@ TDropCalendar::TDropCalendar(QWidget* owner)
             w->installEventFilter(this);
     connect(calendar_, &QCalendarWidget::clicked, this, &TDropCalendar::dayChosen);
     connect(calendar_, &QCalendarWidget::activated, this, &TDropCalendar::dayChosen);
+}
+
+void TDropCalendar::nameForScreenReaders() {
+    setAccessibleName(QStringLiteral("Choose a date"));
+    calendar_->setAccessibleName(QStringLiteral("Calendar"));
+    // The calendar's own parts, by the object names Qt gives them for style sheets. The month
+    // and year buttons show their text.
+    const std::pair<const char*, const char*> parts[] = {
+        {"qt_calendar_prevmonth", "Previous month"},
+        {"qt_calendar_nextmonth", "Next month"},
+        {"qt_calendar_yearedit", "Year"},
+        {"qt_calendar_calendarview", "Days of the month"},
+    };
+    for (const auto& [object, name] : parts)
+        if (auto* w = calendar_->findChild<QWidget*>(QLatin1String(object)))
+            w->setAccessibleName(QLatin1String(name));
 }
 
 void TDropCalendar::setDates(const QDate& selected, const QDate& today) {

@@ -37,6 +37,8 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    void nameForScreenReaders();
+
     QCalendarWidget* calendar_;
     std::function<bool(const QPoint&)> onButton_;
     QDate today_;

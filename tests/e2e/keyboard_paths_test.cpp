@@ -8,6 +8,7 @@
 #include "line_recorder.h"
 #include "modal_helpers.h"
 #include "protocol/zone_line.h"
+#include "serial/prompt/com_select_form.h"
 #include "test_application.h"
 #include "widgets/date_picker_edit.h"
 #include "widgets/locale_formats.h"
@@ -89,6 +90,12 @@ protected:
         const QPoint pos =
             window->mapFromGlobal(w->mapToGlobal(at.isNull() ? w->rect().center() : at));
         QTest::mouseEvent(action, window, Qt::LeftButton, {}, pos);
+    }
+    // Offscreen, a closed dialog or popup leaves the window inactive; a window manager would
+    // give the activation back.
+    void reactivate() {
+        form_->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(form_.get()));
     }
     QPoint rowCentre(int row) const {
         ListBox* list = form_->ListBox1();
@@ -310,6 +317,51 @@ TEST_P(KeyboardPaths, SendAboveSendsAFullTimeInTheLocale) {
     EXPECT_TRUE(boxes.texts().isEmpty()) << boxes.texts().join('|').toStdString();
 }
 
+// Enter and keypad Enter press the focused button in the main window; in a dialog they press a
+// focused Cancel too, and elsewhere in the dialog its default button.
+TEST_P(KeyboardPaths, EnterPressesTheFocusedButton) {
+    const auto tabInWindow = [this](QWidget* w) {
+        for (int i = 0; i < 16 && !w->hasFocus(); ++i)
+            QTest::keyClick(focused(), Qt::Key_Tab);
+        ASSERT_TRUE(w->hasFocus());
+    };
+    tabInWindow(form_->Button3());
+    QTest::keyClick(form_->Button3(), Qt::Key_Return);
+    EXPECT_EQ(line_->take(82, 2000).toHex(' '), defaultConfiguration().toHex(' '));
+    tabInWindow(form_->Button1());
+    QTest::keyClick(form_->Button1(), Qt::Key_Enter, Qt::KeypadModifier);
+    EXPECT_EQ(line_->take(14, 2000).size(), 14);
+
+    // In the zone editor: a ticked box, then Enter on the focused Cancel keeps the line.
+    bool asked = false;
+    editRow(4, [&](TdlgSetZone* d) {
+        asked = true;
+        tabTo(d, d->CheckBox1());
+        QTest::keyClick(d->CheckBox1(), Qt::Key_Space);
+        QTest::keyClick(d->CheckBox1(), Qt::Key_Tab, Qt::ShiftModifier);
+        QTest::keyClick(d->MaskEdit1(), Qt::Key_Tab, Qt::ShiftModifier);
+        ASSERT_TRUE(d->CancelBtn()->hasFocus());
+        pressEnter(d);
+    });
+    EXPECT_TRUE(asked);
+    EXPECT_EQ(form_->ListBox1()->item(4)->text(), defaultZoneLines()[4]);
+    EXPECT_FALSE(editor_->isVisible());
+
+    // In the port prompt, Enter on the focused Cancel sends nothing.
+    asked = false;
+    form_->RadioGroup1()->setItemIndex(-1);
+    onNextModal<TComSelectForm>([&](TComSelectForm* f) {
+        asked = true;
+        ASSERT_TRUE(QTest::qWaitForWindowActive(f));
+        QTest::keyClick(f->focusWidget(), Qt::Key_Tab);
+        ASSERT_TRUE(f->AbortBtn()->hasFocus());
+        QTest::keyClick(f->AbortBtn(), Qt::Key_Return);
+    });
+    click(form_->Button3());
+    EXPECT_TRUE(asked);
+    EXPECT_TRUE(line_->take(1, 300).isEmpty());
+}
+
 // The time field's leaving check interrupts the click that takes the focus from it: the box is
 // shown during the press, and the release happens while the box is open.
 TEST_P(KeyboardPaths, ControlInterruptedByAnErrorBoxIsReleased) {
@@ -328,9 +380,7 @@ TEST_P(KeyboardPaths, ControlInterruptedByAnErrorBoxIsReleased) {
             box->button(QMessageBox::Ok)->click();
         });
         windowMouse(QTest::MousePress, control);
-        // The window manager gives the window back its activation when the box goes.
-        form_->activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(form_.get()));
+        reactivate();
         EXPECT_EQ(shown, QStringList{QStringLiteral(
                              "Invalid input value.  Use escape key to abandon changes.")});
         EXPECT_FALSE(control->isDown());
@@ -377,9 +427,7 @@ TEST_P(KeyboardPaths, ClickThatClosesTheCalendarActs) {
         ASSERT_TRUE(date->isPopupVisible());
         windowMouse(QTest::MouseClick, c.control, c.at);
         EXPECT_FALSE(date->isPopupVisible());
-        // Offscreen, the popup took the activation; a window manager would give it back.
-        form_->activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(form_.get()));
+        reactivate();
         c.check();
     }
 }
