@@ -3,10 +3,12 @@
 #include "app/enter_presses_button.h"
 #include "app/error_display.h"
 #include "widgets/error_sink.h"
+#include "widgets/focus_cue_style.h"
 
 #include <QFont>
 #include <QMouseEvent>
 #include <QPointer>
+#include <QStyle>
 #include <QWidget>
 
 namespace qev {
@@ -18,6 +20,7 @@ Application::Application(int& argc, char** argv) : QApplication(argc, argv) {
     setFont(windowFont());  // the dialogs use the application font
     setErrorReporter(&showApplicationError);
     installEventFilter(new EnterPressesButton(this));
+    setStyle(new FocusCueStyle(style()->name()));  // owned by the application
 }
 
 namespace {

@@ -95,6 +95,24 @@ void expectNamed(const QStringList& names, const QStringList& expected) {
             << '"' << n.toStdString() << "\" missing from: " << names.join(", ").toStdString();
 }
 
+// Tabs once round the window from where its focus is: each control the focus reaches must look
+// different with the focus than after it has moved on.
+void expectFocusVisible(QWidget* window) {
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);  // the keyboard's focus from here
+    QList<QWidget*> reached;
+    for (QWidget* f = QApplication::focusWidget(); f && !reached.contains(f);
+         f = QApplication::focusWidget()) {
+        reached << f;
+        const QRect r(f->mapTo(window, QPoint(0, 0)), f->size());
+        const QImage focused = window->grab(r).toImage();
+        QTest::keyClick(f, Qt::Key_Tab);
+        EXPECT_NE(focused, window->grab(r).toImage())
+            << "no visible focus on " << f->objectName().toStdString();
+    }
+    EXPECT_GE(reached.size(), 3);
+}
+
 class ScreenReaderNames : public ::testing::TestWithParam<const char*> {
 protected:
     static void SetUpTestSuite() { qev::test::ensureApplication<Application>(); }
@@ -179,6 +197,31 @@ TEST_P(ScreenReaderNames, ErrorBoxExposesItsText) {
     test::spin(20);
     const QString shown = QStringLiteral("''0x'' is not a valid integer value.");
     EXPECT_EQ(texts, (QStringList{shown, shown}));
+}
+
+TEST_P(ScreenReaderNames, KeyboardFocusIsVisibleOnEveryControl) {
+    {
+        SCOPED_TRACE("main window");
+        form_->Date1()->setFocus();
+        expectFocusVisible(form_.get());
+    }
+    {
+        SCOPED_TRACE("zone editor");
+        bool shown = false;
+        onNextModal<TdlgSetZone>([&](TdlgSetZone* d) {
+            shown = true;
+            expectFocusVisible(d);
+            d->reject();
+        });
+        form_->ListBox1()->setItemIndex(0);
+        QTest::mouseClick(form_->btnEdit(), Qt::LeftButton);
+        EXPECT_TRUE(shown);
+    }
+    SCOPED_TRACE("port prompt");
+    TComSelectForm prompt({QStringLiteral("COM1")});
+    prompt.show();
+    prompt.activateWindow();
+    expectFocusVisible(&prompt);
 }
 
 INSTANTIATE_TEST_SUITE_P(Locales, ScreenReaderNames, ::testing::Values("C", "fi_FI"));
