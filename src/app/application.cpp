@@ -1,9 +1,15 @@
 #include "app/application.h"
 
+#include "app/enter_presses_button.h"
 #include "app/error_display.h"
 #include "widgets/error_sink.h"
+#include "widgets/focus_cue_style.h"
 
 #include <QFont>
+#include <QMouseEvent>
+#include <QPointer>
+#include <QStyle>
+#include <QWidget>
 
 namespace qev {
 
@@ -13,9 +19,37 @@ Application::Application(int& argc, char** argv) : QApplication(argc, argv) {
     setDesktopFileName(QStringLiteral("qev"));
     setFont(windowFont());  // the dialogs use the application font
     setErrorReporter(&showApplicationError);
+    installEventFilter(new EnterPressesButton(this));
+    setStyle(new FocusCueStyle(style()->name()));  // owned by the application
 }
 
+namespace {
+
+// A press that an error box interrupted: the box's own loop took the release, which would leave
+// the control drawn pressed. It gets a release away from itself, so that it comes up and does
+// not act: the error cut the click short.
+void releaseInterruptedPress(QWidget* control, const QMouseEvent& press) {
+    const QPointF away(-1, -1);
+    QMouseEvent release(QEvent::MouseButtonRelease, away, control->mapToGlobal(away),
+                        press.button(), Qt::NoButton, press.modifiers());
+    QCoreApplication::sendEvent(control, &release);
+}
+
+}  // namespace
+
 bool Application::notify(QObject* receiver, QEvent* event) {
+    if (event->type() == QEvent::MouseButtonPress && receiver->isWidgetType()) {
+        const unsigned errorsBefore = reportedErrorCount();
+        const QPointer<QWidget> control = static_cast<QWidget*>(receiver);
+        const bool handled = deliver(receiver, event);
+        if (control && reportedErrorCount() != errorsBefore)
+            releaseInterruptedPress(control, *static_cast<QMouseEvent*>(event));
+        return handled;
+    }
+    return deliver(receiver, event);
+}
+
+bool Application::deliver(QObject* receiver, QEvent* event) {
     // One pointer in the capture keeps std::function from allocating on every event.
     struct Delivery {
         Application* app;

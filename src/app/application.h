@@ -14,6 +14,9 @@ public:
     // The backstop behind the handlers' own guards: whatever still escapes an event's delivery
     // goes to the error display, and the program carries on.
     bool notify(QObject* receiver, QEvent* event) override;
+
+private:
+    bool deliver(QObject* receiver, QEvent* event);
 };
 
 // The fonts of the main window and of the zone list, with fallbacks through Qt's style hints

@@ -2,6 +2,7 @@
 
 #include "widgets/error_sink.h"
 
+#include <QMouseEvent>
 #include <QStyledItemDelegate>
 
 namespace qev {
@@ -64,6 +65,14 @@ void ListBox::setLine(int row, const QString& line) {
 void ListBox::setItemHeight(int pixels) {
     itemHeight_ = pixels;
     doItemsLayout();
+}
+
+void ListBox::mousePressEvent(QMouseEvent* event) {
+    if (!indexAt(event->position().toPoint()).isValid()) {
+        event->accept();
+        return;
+    }
+    QListWidget::mousePressEvent(event);
 }
 
 void ListBox::mouseDoubleClickEvent(QMouseEvent* event) {

@@ -34,6 +34,9 @@ signals:
     void dblClick();
 
 protected:
+    // A press on no line leaves the selection as it was (the view would clear it), so that
+    // Edit and a double click still have their line.
+    void mousePressEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
 
 private:

@@ -1,5 +1,6 @@
 #include "app/mainform_u.h"
 
+#include "app/accessible_names.h"
 #include "app/application.h"
 #include "app/error_display.h"
 #include "app/list_box.h"
@@ -112,6 +113,8 @@ TMainForm::TMainForm(QWidget* parent) : QWidget(parent) {
     setTabOrder(button2_, listBox1_);
     setTabOrder(listBox1_, btnEdit_);
     setTabOrder(btnEdit_, button3_);
+
+    nameMainFormControls(*this);
 
     onEvent(button1_, &QPushButton::clicked, this, &TMainForm::Button1Click);
     onEvent(button2_, &QPushButton::clicked, this, &TMainForm::Button2Click);

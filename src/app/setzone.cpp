@@ -70,6 +70,14 @@ TdlgSetZone::TdlgSetZone(QWidget* parent)
     label2->setObjectName(QStringLiteral("Label2"));
     label2->setGeometry(16, 32, 40, 16);
     label2->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    label2->setBuddy(maskEdit1_);  // a screen reader's name for the field
+    maskEdit1_->setAccessibleDescription(QStringLiteral("Hours and minutes from UTC."));
+    // The rule list has no label on screen. Screen readers on Linux name a drop-down list after
+    // its current item and read what it is from the label it is tied to; a hidden label says it.
+    auto* ruleLabel = new QLabel(QStringLiteral("DST rule"), this);
+    ruleLabel->setObjectName(QStringLiteral("RuleLabel"));
+    ruleLabel->setBuddy(comboBox1_);
+    ruleLabel->hide();
 
     if (QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());

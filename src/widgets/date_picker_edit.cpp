@@ -45,6 +45,7 @@ TDatePickerEdit::TDatePickerEdit(QWidget* parent)
     button_->setFocusPolicy(Qt::NoFocus);
     button_->setCursor(Qt::ArrowCursor);
     button_->setAutoRaise(true);
+    button_->setAccessibleName(QStringLiteral("Open calendar"));
     setTextMargins(0, 0, kButtonWidth, 0);
     connect(button_, &QToolButton::clicked, this, [this] {
         if (!hasFocus()) {

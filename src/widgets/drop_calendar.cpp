@@ -1,16 +1,48 @@
 #include "widgets/drop_calendar.h"
 
+#include "widgets/error_sink.h"
+
+#include <QApplication>
 #include <QCalendarWidget>
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPointer>
 #include <QTextCharFormat>
 #include <QVBoxLayout>
+#include <QWindow>
 
 namespace qev {
+namespace {
+
+// The press that closed the calendar, given to what lies under it once the calendar has gone, as
+// if the calendar had not been there: through its window, which gives the focus as for any click.
+// A quick click may have been released already; the replay then completes it, unless the focus
+// change raised an error (the field being left refused), which cuts the click short.
+void replayPress(const QPoint& global, Qt::MouseButton button, Qt::KeyboardModifiers modifiers) {
+    const QWidget* target = QApplication::widgetAt(global);
+    const QPointer<QWindow> window = target ? target->window()->windowHandle() : nullptr;
+    if (!window)
+        return;
+    const bool released = !(QGuiApplication::mouseButtons() & button);
+    const unsigned errorsBefore = reportedErrorCount();
+    const QPointF local = window->mapFromGlobal(global);
+    QMouseEvent press(QEvent::MouseButtonPress, local, local, global, button, button, modifiers);
+    QCoreApplication::sendEvent(window, &press);
+    if (released && window && reportedErrorCount() == errorsBefore) {
+        QMouseEvent release(QEvent::MouseButtonRelease, local, local, global, button, Qt::NoButton,
+                            modifiers);
+        QCoreApplication::sendEvent(window, &release);
+    }
+}
+
+}  // namespace
 
 TDropCalendar::TDropCalendar(QWidget* owner)
     : QFrame(owner, Qt::Popup | Qt::FramelessWindowHint), calendar_(new QCalendarWidget(this)) {
+    // Qt replays the press that closes a popup on some platforms only; the calendar replays it
+    // itself, the same everywhere (and never the press on the owner's button).
+    setAttribute(Qt::WA_NoMouseReplay, true);
     setFrameStyle(QFrame::Box | QFrame::Plain);
     setLineWidth(1);
     setObjectName(QStringLiteral("DropCalendar"));
@@ -21,8 +53,32 @@ TDropCalendar::TDropCalendar(QWidget* owner)
     layout->addWidget(calendar_);
     setFocusProxy(calendar_);
     setAutoFillBackground(true);
+    nameForScreenReaders();
+    // Escape reaches the calendar's own typed-date and year entries first, which would take it
+    // for themselves; one Escape closes the whole calendar. (Its month menu is a window of its
+    // own, where Escape closes the menu only.)
+    calendar_->installEventFilter(this);
+    for (QWidget* w : calendar_->findChildren<QWidget*>())
+        if (w->window() == this)
+            w->installEventFilter(this);
     connect(calendar_, &QCalendarWidget::clicked, this, &TDropCalendar::dayChosen);
     connect(calendar_, &QCalendarWidget::activated, this, &TDropCalendar::dayChosen);
+}
+
+void TDropCalendar::nameForScreenReaders() {
+    setAccessibleName(QStringLiteral("Choose a date"));
+    calendar_->setAccessibleName(QStringLiteral("Calendar"));
+    // The calendar's own parts, by the object names Qt gives them for style sheets. The month
+    // and year buttons show their text.
+    const std::pair<const char*, const char*> parts[] = {
+        {"qt_calendar_prevmonth", "Previous month"},
+        {"qt_calendar_nextmonth", "Next month"},
+        {"qt_calendar_yearedit", "Year"},
+        {"qt_calendar_calendarview", "Days of the month"},
+    };
+    for (const auto& [object, name] : parts)
+        if (auto* w = calendar_->findChild<QWidget*>(QLatin1String(object)))
+            w->setAccessibleName(QLatin1String(name));
 }
 
 void TDropCalendar::setDates(const QDate& selected, const QDate& today) {
@@ -42,7 +98,6 @@ QDate TDropCalendar::selectedDate() const {
 }
 
 void TDropCalendar::popUp(const QPoint& topLeft) {
-    setAttribute(Qt::WA_NoMouseReplay, false);
     move(topLeft);
     show();
     raise();
@@ -58,6 +113,15 @@ void TDropCalendar::keyPressEvent(QKeyEvent* event) {
     QFrame::keyPressEvent(event);
 }
 
+bool TDropCalendar::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+        close();
+        return true;
+    }
+    return QFrame::eventFilter(watched, event);
+}
+
 void TDropCalendar::mousePressEvent(QMouseEvent* event) {
     if (rect().contains(event->position().toPoint())) {
         QFrame::mousePressEvent(event);
@@ -66,11 +130,17 @@ void TDropCalendar::mousePressEvent(QMouseEvent* event) {
     event->accept();
     // The owner's button closes with acceptance; the press must not reach it again.
     if (onButton_ && onButton_(event->globalPosition().toPoint())) {
-        setAttribute(Qt::WA_NoMouseReplay, true);
         emit buttonPressed();
         return;
     }
+    // Closed by a click elsewhere: the click still acts there, replayed once the press that
+    // closed the calendar has been handled.
+    const QPoint global = event->globalPosition().toPoint();
+    const Qt::MouseButton button = event->button();
+    const Qt::KeyboardModifiers modifiers = event->modifiers();
     close();
+    QMetaObject::invokeMethod(
+        qApp, [=] { replayPress(global, button, modifiers); }, Qt::QueuedConnection);
 }
 
 void TDropCalendar::closeEvent(QCloseEvent* event) {

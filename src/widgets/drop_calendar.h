@@ -31,11 +31,14 @@ signals:
     void cancelled();                  // Escape, or closed by losing the focus
 
 protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    void nameForScreenReaders();
+
     QCalendarWidget* calendar_;
     std::function<bool(const QPoint&)> onButton_;
     QDate today_;

@@ -1,5 +1,6 @@
 #include "widgets/error_sink.h"
 
+#include <atomic>
 #include <utility>
 
 namespace qev {
@@ -10,6 +11,9 @@ ErrorReporter& reporter() {
     static ErrorReporter installed;
     return installed;
 }
+
+// Atomic: the application's event guard runs on every thread that delivers events.
+std::atomic<unsigned> reported{0};
 
 }  // namespace
 
@@ -22,8 +26,13 @@ void runGuarded(const std::function<void()>& body) {
         if (!report) {
             throw;
         }
+        ++reported;
         report(std::current_exception());
     }
+}
+
+unsigned reportedErrorCount() {
+    return reported;
 }
 
 void setErrorReporter(ErrorReporter r) {

@@ -17,4 +17,8 @@ using ErrorReporter = std::function<void(std::exception_ptr)>;
 // Installs the reporter; an empty function removes it.
 void setErrorReporter(ErrorReporter);
 
+// How many errors runGuarded has handed to the reporter so far. A mouse press that sees it change
+// was interrupted by an error (the box's own loop took the button's release).
+unsigned reportedErrorCount();
+
 }  // namespace qev

@@ -238,6 +238,30 @@ TEST_F(DateField, EscapeInTheCalendarTakesNothing) {
     EXPECT_EQ(field->popup(), nullptr);  // made again on the next opening
 }
 
+// One Escape closes the calendar, also while its own entry of a typed date or of the year is
+// open. The keys go through the popup's window, as the keyboard's do.
+TEST_F(DateField, OneEscapeClosesTheCalendarWhateverIsOpenInIt) {
+    const std::function<void(TDropCalendar*)> opens[] = {
+        [](TDropCalendar* p) { QTest::keyClick(p->windowHandle(), Qt::Key_1); },
+        [](TDropCalendar* p) {
+            QTest::mouseClick(p->findChild<QToolButton*>(QStringLiteral("qt_calendar_yearbutton")),
+                              Qt::LeftButton);
+        }};
+    for (const auto& open : opens) {
+        tabInto();
+        key(Qt::Key_Down, Qt::AltModifier);
+        ASSERT_TRUE(field->isPopupVisible());
+        open(field->popup());
+        QTest::keyClick(field->popup()->windowHandle(), Qt::Key_Escape);
+        EXPECT_FALSE(field->isPopupVisible());
+        if (field->isPopupVisible())
+            field->popup()->close();
+        window->activateWindow();  // offscreen, the popup took the activation
+        ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+        leave();
+    }
+}
+
 TEST_F(DateField, ButtonOpensAndClosesWithAcceptance) {
     QToolButton* button = field->dropButton();
     ASSERT_TRUE(button->isVisible());

@@ -62,6 +62,7 @@ TComSelectForm::TComSelectForm(const QStringList& portNames, QWidget* parent)
     l1->setObjectName(QStringLiteral("Label1"));
     QLabel* l2 = label(QStringLiteral("Please choose another port."), 18, 30, 133, 13, this);
     l2->setObjectName(QStringLiteral("Label2"));
+    l2->setBuddy(portsComboBox_);  // what a screen reader says the list is for
 
     const int width = std::max(220, l1->geometry().right() + 18);
     if (width > 220) {
