@@ -33,6 +33,29 @@ void onNextModal(std::function<void(T*)> action, int timeoutMs = 5000) {
     timer->start();
 }
 
+// Runs action once on every modal T that opens while it lives.
+template <typename T>
+class EveryModal {
+public:
+    explicit EveryModal(std::function<void(T*)> action) {
+        timer_.setInterval(5);
+        QObject::connect(&timer_, &QTimer::timeout, [this, action] {
+            auto* w = qobject_cast<T*>(QApplication::activeModalWidget());
+            if (!w || !w->isVisible() || w->property("qevSeen").toBool())
+                return;
+            w->setProperty("qevSeen", true);
+            ++seen_;
+            action(w);
+        });
+        timer_.start();
+    }
+    int seen() const { return seen_; }
+
+private:
+    QTimer timer_;
+    int seen_ = 0;
+};
+
 // Records and closes (with OK) every message box that opens while it lives.
 class MessageBoxCatcher {
 public:

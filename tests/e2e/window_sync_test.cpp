@@ -151,35 +151,23 @@ TEST_P(WindowSync, EachSendGoesToThePortItsPromptChose) {
     for (const bool secondAnswered : {true, false}) {
         SCOPED_TRACE(secondAnswered ? "OK on COM7" : "Cancel");
         form_->RadioGroup1()->setItemIndex(-1);  // as restored from a stored -1
-        int prompts = 0;
-        const auto answer = [&](const QString& port, bool ok) {
-            onNextModal<TComSelectForm>([&prompts, port, ok](TComSelectForm* f) {
-                ++prompts;
-                QComboBox* list = f->PortsComboBox();
-                QTest::keyClick(f->OkBtn(), Qt::Key_Tab, Qt::ShiftModifier);  // to the list
-                for (int i = 0; i < 60 && list->currentText() != port; ++i)
-                    QTest::keyClick(list, Qt::Key_Down);
-                if (ok)
-                    QTest::keyClick(list, Qt::Key_Return);  // OK is the default button
-                else
-                    QTest::mouseClick(f->AbortBtn(), Qt::LeftButton);
-            });
-        };
-        const auto noMorePrompts = [&] {
-            onNextModal<TComSelectForm>(
-                [&prompts](TComSelectForm* f) {
-                    ++prompts;
-                    QTest::mouseClick(f->AbortBtn(), Qt::LeftButton);
-                },
-                1000);
-        };
-        test::startClockAt(100);
-        answer(QStringLiteral("COM2"), true);
-        during(150, [&] {
-            answer(QStringLiteral("COM7"), secondAnswered);
-            click(form_->Button3());
-            noMorePrompts();
+        // The sync's prompt chooses COM2, the configuration's COM7 or Cancel; any more Cancel.
+        const QStringList answers = {QStringLiteral("COM2"),
+                                     secondAnswered ? QStringLiteral("COM7") : QString()};
+        test::EveryModal<TComSelectForm> prompts([&](TComSelectForm* f) {
+            const QString port = answers.value(prompts.seen() - 1);
+            if (port.isEmpty()) {
+                QTest::mouseClick(f->AbortBtn(), Qt::LeftButton);
+                return;
+            }
+            QComboBox* list = f->PortsComboBox();
+            QTest::keyClick(f->OkBtn(), Qt::Key_Tab, Qt::ShiftModifier);  // to the list
+            for (int i = 0; i < 60 && list->currentText() != port; ++i)
+                QTest::keyClick(list, Qt::Key_Down);
+            QTest::keyClick(list, Qt::Key_Return);  // OK is the default button
         });
+        test::startClockAt(100);
+        during(150, [&] { click(form_->Button3()); });
         click(form_->Button2());
         afterWait();
 
@@ -187,7 +175,7 @@ TEST_P(WindowSync, EachSendGoesToThePortItsPromptChose) {
         EXPECT_EQ(line(7).take(kConfig, 1000).size(), secondAnswered ? kConfig : 0);
         EXPECT_TRUE(portClosesSoon());
         test::spin(100);
-        EXPECT_EQ(prompts, 2);
+        EXPECT_EQ(prompts.seen(), 2);
         for (const int n : {1, 2, 7})
             EXPECT_TRUE(line(n).take(1, 50).isEmpty()) << "COM" << n;
     }
