@@ -3,8 +3,11 @@
 
 #include "app/command_line.h"
 #include "app/cli_commands.h"
+#include "protocol/messages.h"
 #include "protocol/zone_line.h"
+#ifndef _WIN32
 #include "settings/reg_file_reader.h"
+#endif
 #include "settings/settings_errors.h"
 #include "settings/settings_store.h"
 
@@ -62,6 +65,14 @@ TEST(CommandLine, BadUsageSaysWhatIsWrong) {
         {{"sync", "--port", "1", "--port", "2"}, "more than once"},
         {{"ports", "--port", "COM1"}, "takes no --port"},
         {{"send-zones", "--require-synced"}, "belongs to the sync command"},
+        // One dash: a typo of an option, or the window's option given to a command.
+        {{"-port", "COM1", "sync"},
+         "Unknown option \"-port\": options of the commands take two "
+         "dashes, as in --port"},
+        {{"sync", "-port=COM1"}, "Unknown option \"-port=COM1\""},
+        {{"-sync"}, "Unknown option \"-sync\""},
+        {{"-platform", "offscreen", "ports"}, "\"-platform\" is an option of the window"},
+        {{"sync", "--port", "-3"}, "\"-3\" is no port"},
     };
     for (const auto& c : cases) {
         const Command command = parse(c.args);
@@ -72,14 +83,48 @@ TEST(CommandLine, BadUsageSaysWhatIsWrong) {
 }
 
 TEST(CommandLine, WindowOnlyWithoutCommand) {
-    EXPECT_FALSE(wantsCommandLine({}));
-    // The toolkit's own options still open the window.
-    EXPECT_FALSE(wantsCommandLine({"-platform", "offscreen"}));
-    EXPECT_FALSE(wantsCommandLine({"-style=fusion"}));
+    // The toolkit's own options, and only they, still open the window.
+    for (const QStringList& args :
+         {QStringList{}, QStringList{"-platform", "offscreen"}, QStringList{"-style=fusion"},
+          QStringList{"-style", "sync"}, QStringList{"-reverse", "-qwindowtitle", "Clock"},
+          QStringList{"-qmljsdebugger=port:1234"}})
+        EXPECT_FALSE(wantsCommandLine(args)) << args.join(' ').toStdString();
     for (const QStringList& args :
          {QStringList{"sync"}, QStringList{"--help"}, QStringList{"-h"}, QStringList{"-v"},
-          QStringList{"--port", "COM1", "sync"}, QStringList{"nonsense"}})
+          QStringList{"--port", "COM1", "sync"}, QStringList{"nonsense"},
+          QStringList{"-port", "COM1", "sync"}, QStringList{"-sync"}, QStringList{"-qmljsdebugger"},
+          QStringList{"-platform", "offscreen", "sync"}, QStringList{"-platform=offscreen"}})
         EXPECT_TRUE(wantsCommandLine(args)) << args.join(' ').toStdString();
+}
+
+TEST(CommandLine, TheWindowWithoutADisplayIsRefusedBeforeTheToolkitTries) {
+    const struct {
+        QStringList args;
+        std::map<std::string, QString> environment;
+        bool refused;
+    } cases[] = {
+        {{}, {}, true},
+        {{}, {{"DISPLAY", ":0"}}, false},
+        {{}, {{"WAYLAND_DISPLAY", "wayland-0"}}, false},
+        {{}, {{"QT_QPA_PLATFORM", "offscreen"}}, false},
+        {{"-platform", "offscreen"}, {}, false},
+        {{"-style=fusion"}, {}, true},
+    };
+    for (const auto& c : cases) {
+        const auto reason = displayMissing(c.args, [&c](const char* name) {
+            const auto found = c.environment.find(name);
+            return found == c.environment.end() ? QString() : found->second;
+        });
+#ifdef _WIN32
+        EXPECT_FALSE(reason.has_value());
+#else
+        EXPECT_EQ(reason.has_value(), c.refused) << c.args.join(' ').toStdString();
+#endif
+    }
+    const QString text = noDisplayText("none set");
+    for (const char* word :
+         {"needs a display", "(none set)", "qev sync", "qev send-zones", "qev ports"})
+        EXPECT_TRUE(text.contains(word)) << word;
 }
 
 TEST(CommandLine, PortNames) {
@@ -100,8 +145,21 @@ TEST(CommandLine, SentTextsNameTheTimeAndThePort) {
     for (const char* word :
          {"sync", "send-zones", "ports", "--port", "--require-synced", "Exit status"})
         EXPECT_TRUE(helpText().contains(word)) << word;
+        // Each platform's own places.
+#ifdef _WIN32
+    const QStringList here = {"HKEY_CURRENT_USER\\Software\\QEV\\MainForm", "Device Manager"};
+    const QStringList elsewhere = {"XDG_CONFIG_HOME", "/dev/ttyS"};
+#else
+    const QStringList here = {"$XDG_CONFIG_HOME/QEV/settings.reg", "/dev/ttyS<n-1>"};
+    const QStringList elsewhere = {"HKEY_CURRENT_USER", "Device Manager"};
+#endif
+    for (const QString& word : here)
+        EXPECT_TRUE(helpText().contains(word)) << word.toStdString();
+    for (const QString& word : elsewhere)
+        EXPECT_FALSE(helpText().contains(word)) << word.toStdString();
 }
 
+#ifndef _WIN32
 // A settings file the window could have written, in a private folder.
 class StoredChoices : public ::testing::Test {
 protected:
@@ -212,6 +270,43 @@ TEST_F(StoredChoices, ReaderNeverWrites) {
     EXPECT_EQ(port(), 1);
 }
 
+#endif  // the settings file
+
+TEST(StoredZoneMessage, ALineThatCannotBeSentIsNamedWithWhereItIsStored) {
+    const QString where = QDir::toNativeSeparators("/home/u/.config/QEV/settings.reg");
+    const auto failure = [&](const QStringList& lines) {
+        try {
+            storedZoneMessage(lines, where);
+        } catch (const EStoreError& e) {
+            return e.message();
+        }
+        return QStringLiteral("sent");
+    };
+    QStringList badHours = defaultZoneLines();
+    badHours[3] = "Zone 03  +0x:00  0:No DST,24 hr";
+    QStringList badRule = defaultZoneLines();
+    badRule[12] = "Zone 12  +01:00  x:No DST,24 hr";
+    QStringList tooBig = defaultZoneLines();
+    tooBig[7] = "Zone 07  +99:00  300:No DST,24 hr";
+    const struct {
+        QStringList lines;
+        QString says;
+    } cases[] = {
+        {badHours, "zone line 03 (\"" + badHours[3] + "\"): ''0x'' is not a valid integer value"},
+        {badRule, "zone line 12 (\""},
+        {tooBig, "Zone line 07 (\"" + tooBig[7] + "\"): the DST rule index 300"},
+        {defaultZoneLines().mid(0, 3), "it holds 3 lines, and the device takes 16"},
+    };
+    for (const auto& c : cases) {
+        const QString message = failure(c.lines);
+        EXPECT_TRUE(message.startsWith("The zone list stored in \"" + where + "\" cannot be sent"))
+            << message.toStdString();
+        EXPECT_TRUE(message.contains(c.says)) << message.toStdString();
+    }
+    EXPECT_EQ(storedZoneMessage(defaultZoneLines(), where),
+              buildZoneConfigMessage(defaultZoneLines()));
+}
+
 // The answers that reach no port, with the clock's state given.
 class Answers : public ::testing::Test {
 protected:
@@ -243,6 +338,7 @@ TEST_F(Answers, UsageHelpAndVersion) {
     EXPECT_EQ(out_, versionText());
 }
 
+#ifndef _WIN32
 TEST_F(Answers, UnsynchronisedClockWarnsOrRefuses) {
     // COM50 is a dangling link: the send fails after the clock has been looked at.
     qputenv("XDG_CONFIG_HOME", dir_.path().toLocal8Bit());
@@ -261,16 +357,25 @@ TEST_F(Answers, UnsynchronisedClockWarnsOrRefuses) {
         << err_.toStdString();
     EXPECT_TRUE(err_.endsWith("qev: COM50: Specified comport doesn't exist.\n"))
         << err_.toStdString();
-    for (const ClockSync state : {ClockSync::Synced, ClockSync::Unknown}) {
-        EXPECT_EQ(run(sync + QStringList{"--require-synced"}, state), 1);
-        EXPECT_EQ(err_, "qev: COM50: Specified comport doesn't exist.\n");
-    }
+    EXPECT_EQ(run(sync + QStringList{"--require-synced"}, ClockSync::Synced), 1);
+    EXPECT_EQ(err_, "qev: COM50: Specified comport doesn't exist.\n");
+    // Where the state cannot be told, nothing is sent when it is required, and nothing is said
+    // when it is not.
+    EXPECT_EQ(run(sync + QStringList{"--require-synced"}, ClockSync::Unknown), 1);
+    EXPECT_EQ(err_, "qev: Whether this computer's clock is synchronised cannot be told (" +
+                        clockSyncUnknownReason() +
+                        "), so nothing was sent. Leave out --require-synced to send all the "
+                        "same.\n");
+    EXPECT_EQ(run(sync, ClockSync::Unknown), 1);
+    EXPECT_EQ(err_, "qev: COM50: Specified comport doesn't exist.\n");
     // A missing port choice is told before anything about the clock.
     EXPECT_EQ(run({"sync"}, ClockSync::Unsynced), 1);
     EXPECT_EQ(err_,
               "qev: No port is chosen: give one with --port COMn, or choose one in QEV's "
               "window.\n");
 }
+
+#endif  // port links
 
 }  // namespace
 }  // namespace qev
