@@ -100,19 +100,33 @@ void sleepFor(std::chrono::nanoseconds d) {
 
 int listPorts(CommandContext& context) {
     int found = 0;
+    // Ports left out for one and the same reason (their folder) are told of together.
+    QString reason;
+    quint16 first = 0;
+    const auto tell = [&](quint16 last) {
+        if (!reason.isEmpty()) {
+            const QString ports = first == last
+                                      ? QStringLiteral("COM%1 is").arg(first)
+                                      : QStringLiteral("COM%1 to COM%2 are").arg(first).arg(last);
+            context.err
+                << QStringLiteral("qev: %1 left out: %2\n").arg(ports, withFinalPeriod(reason));
+        }
+    };
     // The prompt's own check, which opens nothing: a port listed is one a send accepts.
     for (quint16 n = 1; n <= kMaxCommandPort; ++n) {
-        if (!PortPresent(n)) {
-            const QString reason = portAbsenceReason(n);
-            if (!reason.isEmpty())
-                context.err << QStringLiteral("qev: COM%1 is left out: %2\n")
-                                   .arg(n)
-                                   .arg(withFinalPeriod(reason));
-            continue;
+        const bool present = PortPresent(n);
+        const QString why = present ? QString() : portAbsenceReason(n);
+        if (why != reason || why.isEmpty()) {
+            tell(n - 1);
+            reason = why;
+            first = n;
         }
+        if (!present)
+            continue;
         context.out << QStringLiteral("COM%1\t%2\n").arg(n).arg(portDevice(n));
         ++found;
     }
+    tell(kMaxCommandPort);
     if (found == 0) {
 #ifdef _WIN32
         context.err << QStringLiteral(

@@ -172,9 +172,15 @@ bool serialDevicePresent(const QString& path, const QString& sysfsRoot) {
 }
 
 QString portAbsenceReason(quint16 n) {
-    const QString link = portLinkFolder() + QStringLiteral("/COM%1").arg(n);
+    const QString folder = portLinkFolder();
+    const QString link = folder + QStringLiteral("/COM%1").arg(n);
     if (resolveDeviceName(comDeviceName(n)) != link)
         return {};  // no link: /dev/ttyS<n-1>, present or not, is nothing to tell about
+    // When the folder itself cannot be looked at, that is the one thing to say for every port.
+    struct stat st {};
+    if (::lstat(QFile::encodeName(folder).constData(), &st) != 0 && errno != ENOENT)
+        return QStringLiteral("the folder of the port links \"%1\" cannot be examined (%2)")
+            .arg(folder, qt_error_string(errno));
     const DeviceCheck check = examineDevice(link);
     switch (check.verdict) {
         case DeviceCheck::Serial:

@@ -309,19 +309,6 @@ TEST_F(CommandLine, TheWindowWithoutADisplaySaysWhatToDoInstead) {
         << r.err.toStdString();
     EXPECT_FALSE(r.err.contains("Reinstalling")) << r.err.toStdString();
     EXPECT_FALSE(QFileInfo::exists(settings_));
-
-    // The toolkit's own options still open the window where no display is needed.
-    QProcess window;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("XDG_CONFIG_HOME", config_.path());
-    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
-        env.remove(name);
-    window.setProcessEnvironment(env);
-    window.start(QStringLiteral(QEV_BINARY), {"-platform", "offscreen", "-reverse"});
-    ASSERT_TRUE(window.waitForStarted(5000));
-    EXPECT_FALSE(window.waitForFinished(1500)) << window.readAllStandardError().toStdString();
-    window.kill();
-    window.waitForFinished(5000);
 }
 
 }  // namespace

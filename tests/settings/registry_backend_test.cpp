@@ -241,9 +241,13 @@ TEST_F(RegistryBackendTest, AKeyThatMayNotBeOpenedIsReportedAndLeftAlone) {
     w->close();
     const auto reported = w->reported;
     w.reset();
+    // The registry's words, then the system's reason.
     const QString write =
-        "Unable to open key \"HKEY_CURRENT_USER\\Software\\QEV\\MainForm\" for write";
-    EXPECT_EQ(*reported, (QStringList{reported->value(0), write, write}));
+        "Unable to open key \"HKEY_CURRENT_USER\\Software\\QEV\\MainForm\" for write (";
+    ASSERT_EQ(reported->size(), 3);
+    for (const QString& text : reported->mid(1))
+        EXPECT_TRUE(text.startsWith(write) && text.endsWith(u')') && text.size() > write.size() + 1)
+            << text.toStdString();
 
     PSECURITY_DESCRIPTOR allowAll = nullptr;
     ASSERT_TRUE(::ConvertStringSecurityDescriptorToSecurityDescriptorW(
