@@ -250,8 +250,8 @@ TEST(DeviceNamingTest, PortLinkTargetsAreJudgedWithoutOpening) {
         {11, "/dev/tty1", DeviceCheck::NotSerial, "a virtual console"},
         {12, "/dev/qev-unplugged", DeviceCheck::Missing, ""},
     };
-    const test::Watchdog watchdog(5000, "judging port links");
     for (const auto& c : cases) {
+        const test::Watchdog watchdog(5000, "judging a port link");
         if (c.target.startsWith("/dev/") && c.verdict != DeviceCheck::Missing &&
             !QFileInfo::exists(c.target))
             continue;  // not every machine or container has a console

@@ -221,6 +221,19 @@ TEST_F(RegistryBackendTest, OlderListFormsAndANegativeVersion) {
     EXPECT_EQ(get(kMain, "RadioGroup1_ItemIndex"), dword(0));
 }
 
+// A list too long to be read is never written over: the registry keeps no copy of it.
+TEST_F(RegistryBackendTest, AListThatWasNotReadIsLeftAsItIs) {
+    put(kList, "Count", dword(10001));
+    put(kList, "Item20", sz("kept"));
+    const QStringList reported = run([](WindowDouble& w) { w.radio->setItemIndex(2); });
+    ASSERT_EQ(reported.size(), 2);
+    EXPECT_TRUE(reported.last().startsWith("The list was not saved"))
+        << reported.last().toStdString();
+    EXPECT_EQ(get(kList, "Count"), dword(10001));
+    EXPECT_EQ(get(kList, "Item20"), sz("kept"));
+    EXPECT_EQ(get(kMain, "RadioGroup1_ItemIndex"), dword(2));
+}
+
 // A key nobody may open: reading it is reported once at the start, writing at close and
 // again at the end, and the values in it stay as they were.
 TEST_F(RegistryBackendTest, AKeyThatMayNotBeOpenedIsReportedAndLeftAlone) {
