@@ -88,7 +88,9 @@ QString RegFileBackend::asideName() const {
 // the program can start from its defaults. The caller holds the lock.
 bool RegFileBackend::setAside(const QString& problem) {
     const QString aside = asideName();
-    if (!QFile::rename(filePath_, aside)) {
+    QFile file(filePath_);
+    if (!file.rename(aside)) {
+        failure_ = file.errorString();
         return false;
     }
     notifyOnce(
@@ -195,6 +197,7 @@ const RegDocument& RegFileBackend::load(const QString& key, const QString& name)
 }
 
 RegFileBackend::Outcome RegFileBackend::tryModify(const std::function<void(RegDocument&)>& change) {
+    failure_.clear();
     // Refused before the lock is taken, so that nothing is put beside a refused path either.
     const SettingsFile look = inspectSettingsFile(filePath_, kMaxSettingsFileBytes);
     if (look.status == SettingsFile::NotRegular || look.status == SettingsFile::TooLarge) {
@@ -236,7 +239,7 @@ RegFileBackend::Outcome RegFileBackend::tryModify(const std::function<void(RegDo
             RegParseResult parsed = parseRegFile(in.bytes);
             if (!parsed.readable) {
                 if (!setAside(parsed.problem)) {
-                    return failed(qt_error_string(errno));
+                    return Outcome::Failed;
                 }
                 keepUnread_.clear();  // kept whole already
                 break;

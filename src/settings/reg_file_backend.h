@@ -11,10 +11,10 @@
 
 #include <QSet>
 
-class QLockFile;
-
 #include <functional>
 #include <vector>
+
+class QLockFile;
 
 namespace qev {
 
