@@ -131,10 +131,11 @@ TEST_F(CommandLine, RequireSyncedSendsOnlyOnASynchronisedClock) {
     auto com3 = line(3);
     const Outcome r = qev({"sync", "--port", "COM3", "--require-synced"});
     const QByteArray m = com3->take(14, 1500);
-    if (systemClockSync() == ClockSync::Unsynced) {
+    // Not synchronised, or not known to be (a container may keep the kernel's state from it).
+    if (systemClockSync() != ClockSync::Synced) {
         EXPECT_EQ(r.status, 1);
         EXPECT_TRUE(m.isEmpty()) << m.toHex(' ').toStdString();
-        EXPECT_TRUE(r.err.contains("not synchronised, so nothing was sent")) << r.err.toStdString();
+        EXPECT_TRUE(r.err.contains("so nothing was sent")) << r.err.toStdString();
         EXPECT_TRUE(r.out.isEmpty());
     } else {
         EXPECT_EQ(r.status, 0) << r.err.toStdString();
