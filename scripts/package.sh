@@ -43,7 +43,7 @@ desktop-file-validate "$unpacked/usr/share/applications/qev.desktop"
 # The component id is the program's name, not a reverse domain name: a hint, not a fault.
 appstreamcli validate --no-net --override=cid-desktopapp-is-not-rdns=info \
     "$unpacked/usr/share/metainfo/qev.metainfo.xml"
-grep -qx 'ExecStart=/usr/bin/qev sync' "$unpacked/usr/lib/systemd/user/qev-sync.service"
+grep -qx 'ExecStart=/usr/bin/qev sync --require-synced' "$unpacked/usr/lib/systemd/user/qev-sync.service"
 
 if $install; then
     apt-get update -qq

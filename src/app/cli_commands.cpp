@@ -18,16 +18,13 @@
 #include "settings/settings_store.h"
 
 #include <QDateTime>
+#include <QDir>
 #include <QFileInfo>
 #include <QTextStream>
 
 #include <atomic>
 #include <cstdio>
 #include <thread>
-
-#ifdef __linux__
-#include <sys/timex.h>
-#endif
 
 namespace qev {
 
@@ -80,6 +77,17 @@ std::unique_ptr<TSettingsStore> openStore(const CommandContext& context) {
 #endif
 }
 
+// Where the window's settings are, as the user can go and look: the file, or the registry key.
+QString settingsPlace(const CommandContext& context) {
+#ifdef _WIN32
+    Q_UNUSED(context);
+    return QStringLiteral("HKEY_CURRENT_USER\\Software\\QEV\\MainForm");
+#else
+    return context.settingsFile.isEmpty() ? RegFileBackend::defaultFilePath()
+                                          : context.settingsFile;
+#endif
+}
+
 QByteArray timeSetMessageFor(qint64 second) {
     const QDateTime at = QDateTime::fromSecsSinceEpoch(second, Qt::UTC);
     return buildTimeSetMessage(valueOfDateTime(at.date(), at.time()),
@@ -88,12 +96,33 @@ QByteArray timeSetMessageFor(qint64 second) {
 
 int listPorts(CommandContext& context) {
     int found = 0;
+    // Ports left out for one and the same reason (their folder) are told of together.
+    QString reason;
+    quint16 first = 0;
+    const auto tell = [&](quint16 last) {
+        if (!reason.isEmpty()) {
+            const QString ports = first == last
+                                      ? QStringLiteral("COM%1 is").arg(first)
+                                      : QStringLiteral("COM%1 to COM%2 are").arg(first).arg(last);
+            context.err
+                << QStringLiteral("qev: %1 left out: %2\n").arg(ports, withFinalPeriod(reason));
+        }
+    };
+    // The prompt's own check, which opens nothing: a port listed is one a send accepts.
     for (quint16 n = 1; n <= kMaxCommandPort; ++n) {
-        if (!PortPresent(n))
+        const bool present = PortPresent(n);
+        const QString why = present ? QString() : portAbsenceReason(n);
+        if (why != reason || why.isEmpty()) {
+            tell(n - 1);
+            reason = why;
+            first = n;
+        }
+        if (!present)
             continue;
         context.out << QStringLiteral("COM%1\t%2\n").arg(n).arg(portDevice(n));
         ++found;
     }
+    tell(kMaxCommandPort);
     if (found == 0) {
 #ifdef _WIN32
         context.err << QStringLiteral(
@@ -174,6 +203,14 @@ int sync(const Command& command, CommandContext& context) {
     if (!n)
         return 1;
     const ClockSync state = context.clockSync ? context.clockSync() : ClockSync::Unknown;
+    if (state == ClockSync::Unknown && command.requireSynced) {
+        context.err << QStringLiteral(
+                           "qev: Whether this computer's clock is synchronised cannot be told "
+                           "(%1), so nothing was sent. Leave out --require-synced to send all "
+                           "the same.\n")
+                           .arg(clockSyncUnknownReason());
+        return 1;
+    }
     if (state == ClockSync::Unsynced) {
         if (command.requireSynced) {
             context.err << QStringLiteral(
@@ -199,7 +236,7 @@ int sendZones(const Command& command, CommandContext& context) {
     QByteArray message;
     try {
         const auto store = openStore(context);
-        message = buildZoneConfigMessage(storedZoneLines(*store));
+        message = storedZoneMessage(storedZoneLines(*store), settingsPlace(context));
     } catch (...) {
         context.err << QStringLiteral("qev: %1\n").arg(errorText(std::current_exception()));
         return 1;
@@ -214,19 +251,6 @@ int sendZones(const Command& command, CommandContext& context) {
 }
 
 }  // namespace
-
-ClockSync systemClockSync() {
-#ifdef __linux__
-    timex tx{};  // no mode bits: only reads the kernel's state
-    const int state = ::ntp_adjtime(&tx);
-    if (state == -1)
-        return ClockSync::Unknown;
-    return (state == TIME_ERROR || (tx.status & STA_UNSYNC)) ? ClockSync::Unsynced
-                                                             : ClockSync::Synced;
-#else
-    return ClockSync::Unknown;
-#endif
-}
 
 std::optional<int> storedPortIndex(TSettingsStore& store) {
     // The window restores nothing from a store of a version it does not know.
@@ -258,6 +282,36 @@ QStringList storedZoneLines(TSettingsStore& store) {
     if (!read)
         throw EStoreError(QStringLiteral("The stored zone list cannot be read"));
     return lines;
+}
+
+QByteArray storedZoneMessage(const QStringList& lines, const QString& storedIn) {
+    const auto cannotSend = [&storedIn](const QString& what) {
+        return EStoreError(
+            QStringLiteral("The zone list stored in \"%1\" cannot be sent: %2. Correct it in "
+                           "QEV's window")
+                .arg(QDir::toNativeSeparators(storedIn), what));
+    };
+    if (lines.size() < kZoneCount)
+        throw cannotSend(QStringLiteral("it holds %1 lines, and the device takes %2")
+                             .arg(lines.size())
+                             .arg(kZoneCount));
+    // The window's list numbers its lines from 00, as the zone names do.
+    for (int k = 0; k < kZoneCount; ++k) {
+        try {
+            readForTransmission(lines.at(k));
+        } catch (const Exception& e) {
+            throw cannotSend(QStringLiteral("zone line %1 (\"%2\"): %3")
+                                 .arg(k, 2, 10, QLatin1Char('0'))
+                                 .arg(lines.at(k), e.message()));
+        }
+    }
+    try {
+        return buildZoneConfigMessage(lines);
+    } catch (const EZoneValueError& e) {
+        // Its text names the line already.
+        throw EStoreError(QStringLiteral("The zone list stored in \"%1\" cannot be sent. %2")
+                              .arg(QDir::toNativeSeparators(storedIn), e.message()));
+    }
 }
 
 QString portDevice(quint16 port) {

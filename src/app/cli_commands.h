@@ -1,6 +1,7 @@
 #pragma once
 // Runs a command of the command line: no window and no display, the settings file only read.
 
+#include "app/clock_sync.h"
 #include "app/command_line.h"
 
 #include <QStringList>
@@ -13,11 +14,6 @@ class QTextStream;
 namespace qev {
 
 class TSettingsStore;
-
-enum class ClockSync { Synced, Unsynced, Unknown };
-
-// What the kernel says of this computer's clock (Unknown where it cannot tell).
-ClockSync systemClockSync();
 
 struct CommandContext {
     QTextStream& out;
@@ -38,6 +34,9 @@ std::optional<int> storedPortIndex(TSettingsStore& store);
 // The window's stored zone lines, or the default lines when none are stored. Raises the store's
 // errors, and an EStoreError when the stored list cannot be used.
 QStringList storedZoneLines(TSettingsStore& store);
+// The zone message of stored lines; a line that cannot be sent raises an EStoreError naming it
+// by its place in the list and where it is stored.
+QByteArray storedZoneMessage(const QStringList& lines, const QString& storedIn);
 
 // The device port n leads to, for messages: the link's target when it has one.
 QString portDevice(quint16 port);

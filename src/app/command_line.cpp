@@ -10,14 +10,103 @@
 
 namespace qev {
 
+namespace {
+
+// The toolkit's own options, as QGuiApplication and QApplication document them: whether the
+// next word is the option's value, and whether "-name=value" is also taken.
+struct ToolkitOption {
+    QLatin1StringView name;
+    bool takesValue;
+    bool joinedValue;
+};
+constexpr ToolkitOption kToolkitOptions[] = {
+    {QLatin1StringView("-platform"), true, false},
+    {QLatin1StringView("-platformpluginpath"), true, false},
+    {QLatin1StringView("-platformtheme"), true, false},
+    {QLatin1StringView("-plugin"), true, false},
+    {QLatin1StringView("-qwindowgeometry"), true, false},
+    {QLatin1StringView("-qwindowicon"), true, false},
+    {QLatin1StringView("-qwindowtitle"), true, false},
+    {QLatin1StringView("-reverse"), false, false},
+    {QLatin1StringView("-session"), true, false},
+    {QLatin1StringView("-display"), true, false},
+    {QLatin1StringView("-geometry"), true, false},
+    {QLatin1StringView("-style"), true, true},
+    {QLatin1StringView("-stylesheet"), true, true},
+    {QLatin1StringView("-widgetcount"), false, false},
+    {QLatin1StringView("-qmljsdebugger"), false, true},  // only as "-qmljsdebugger=..."
+};
+
+// The toolkit option a word is, or nothing.
+const ToolkitOption* toolkitOption(const QString& word) {
+    for (const ToolkitOption& option : kToolkitOptions) {
+        const bool joined = option.joinedValue && word.startsWith(option.name + u'=');
+        const bool alone = word == option.name && (option.takesValue || !option.joinedValue);
+        if (joined || alone)
+            return &option;
+    }
+    return nullptr;
+}
+
+bool singleDashWord(const QString& word) {
+    return word.size() > 1 && word.startsWith(u'-') && !word.startsWith(QStringLiteral("--"));
+}
+
+// The usage error of a one-dash word that is neither -h, -v nor -?, or nothing.
+std::optional<QString> singleDashError(const QString& word) {
+    if (!singleDashWord(word) || word == QStringLiteral("-h") || word == QStringLiteral("-v") ||
+        word == QStringLiteral("-?"))
+        return std::nullopt;
+    if (toolkitOption(word))
+        return QStringLiteral("\"%1\" is an option of the window; the commands take none")
+            .arg(word);
+    const QString name = word.mid(1).section(u'=', 0, 0);
+    for (const char* longName : {"port", "require-synced", "help", "version"}) {
+        if (name == QLatin1StringView(longName))
+            return QStringLiteral(
+                       "Unknown option \"%1\": options of the commands take two "
+                       "dashes, as in --%2")
+                .arg(word, name);
+    }
+    return QStringLiteral("Unknown option \"%1\"").arg(word);
+}
+
+}  // namespace
+
 bool wantsCommandLine(const QStringList& arguments) {
-    if (arguments.isEmpty())
-        return false;
-    const QString& first = arguments.first();
-    const bool toolkitOption = first.startsWith(u'-') && !first.startsWith(QStringLiteral("--")) &&
-                               first != QStringLiteral("-h") && first != QStringLiteral("-v") &&
-                               first != QStringLiteral("-?");
-    return !toolkitOption;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const ToolkitOption* option = toolkitOption(arguments.at(i));
+        if (!option)
+            return true;
+        if (option->takesValue && arguments.at(i) == option->name)
+            ++i;  // its value, whatever it looks like
+    }
+    return false;
+}
+
+std::optional<QString> displayMissing(const QStringList& arguments,
+                                      const std::function<QString(const char*)>& environment) {
+#ifdef _WIN32
+    Q_UNUSED(arguments);
+    Q_UNUSED(environment);
+    return std::nullopt;  // the desktop is always there
+#else
+    // A platform asked for by name may need no display (offscreen, vnc, eglfs); Qt says so
+    // itself if it cannot start.
+    if (arguments.contains(QStringLiteral("-platform")))
+        return std::nullopt;
+    if (!environment("QT_QPA_PLATFORM").isEmpty() || !environment("DISPLAY").isEmpty() ||
+        !environment("WAYLAND_DISPLAY").isEmpty())
+        return std::nullopt;
+    return QStringLiteral("neither DISPLAY nor WAYLAND_DISPLAY is set");
+#endif
+}
+
+QString noDisplayText(const QString& reason) {
+    return QStringLiteral(
+               "qev: The window needs a display, and none is available (%1). Without one, "
+               "use a command: qev sync, qev send-zones or qev ports (qev --help tells more).\n")
+        .arg(reason);
 }
 
 std::optional<quint16> parsePortName(const QString& text) {
@@ -35,7 +124,8 @@ std::optional<quint16> parsePortName(const QString& text) {
 Command parseCommandLine(const QStringList& arguments) {
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, {});
+    const QCommandLineOption help(
+        {QStringLiteral("h"), QStringLiteral("?"), QStringLiteral("help")}, {});
     const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")}, {});
     const QCommandLineOption port(QStringLiteral("port"), {}, QStringLiteral("COMn"));
     const QCommandLineOption requireSynced(QStringLiteral("require-synced"), {});
@@ -47,6 +137,18 @@ Command parseCommandLine(const QStringList& arguments) {
         command.error = error;
         return command;
     };
+    // A word with one dash is a typo of an option with two, or the window's; taken as a long
+    // option it would run a command that was never asked for.
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        if (arguments.at(i) == QStringLiteral("--"))
+            break;
+        if (arguments.at(i) == QStringLiteral("--port")) {
+            ++i;  // its value, told about below if it is no port
+            continue;
+        }
+        if (const auto error = singleDashError(arguments.at(i)))
+            return usage(*error);
+    }
     if (!parser.parse(arguments))
         return usage(parser.errorText());
     if (parser.isSet(help) || parser.isSet(version)) {
@@ -92,25 +194,39 @@ Command parseCommandLine(const QStringList& arguments) {
 
 QString helpText() {
     return QStringLiteral(
-        "Usage: qev [COMMAND [OPTIONS]]\n"
-        "Configures a clock device on a serial port. Without a command, opens the window.\n"
-        "\n"
-        "Commands:\n"
-        "  sync              Set the device's date and time from this computer's clock (UTC),\n"
-        "                    timed so that the device shows each new second as it starts\n"
-        "  send-zones        Send the zone list kept by the window\n"
-        "  ports             List the ports COM1 to COM50 that are present, with their devices\n"
-        "\n"
-        "Options:\n"
-        "  --port COMn       Send on port n (1 to 50) instead of the window's port choice\n"
-        "  --require-synced  sync: send nothing unless this computer's clock is synchronised\n"
-        "  -h, --help        Show this help and exit\n"
-        "  -v, --version     Show the version and exit\n"
-        "\n"
-        "Exit status: 0 when sent, 1 when nothing or not all was sent (the reason is on\n"
-        "standard error), 2 for a wrong command line.\n"
-        "The window's choices are read from $XDG_CONFIG_HOME/QEV/settings.reg and never\n"
-        "changed; port n is the link $XDG_CONFIG_HOME/QEV/ports/COMn, or /dev/ttyS<n-1>.\n");
+               "Usage: qev [COMMAND [OPTIONS]]\n"
+               "Configures a clock device on a serial port. Without a command, opens the window.\n"
+               "\n"
+               "Commands:\n"
+               "  sync              Set the device's date and time from this computer's clock "
+               "(UTC),\n"
+               "                    timed so that the device shows each new second as it starts\n"
+               "  send-zones        Send the zone list kept by the window\n"
+               "  ports             List the ports COM1 to COM50 that are present, with their "
+               "devices\n"
+               "\n"
+               "Options:\n"
+               "  --port COMn       Send on port n (1 to 50) instead of the window's port choice\n"
+               "  --require-synced  sync: send nothing unless this computer's clock is known to "
+               "be\n"
+               "                    synchronised\n"
+               "  -h, --help        Show this help and exit\n"
+               "  -v, --version     Show the version and exit\n"
+               "\n"
+               "Exit status: 0 when sent, 1 when nothing or not all was sent (the reason is on\n"
+               "standard error), 2 for a wrong command line.\n") +
+#ifdef _WIN32
+           QStringLiteral(
+               "The window's choices are read from the registry key\n"
+               "HKEY_CURRENT_USER\\Software\\QEV\\MainForm and never changed; port n is the "
+               "port COMn\n"
+               "as Device Manager shows it, under \"Ports (COM & LPT)\".\n");
+#else
+           QStringLiteral(
+               "The window's choices are read from $XDG_CONFIG_HOME/QEV/settings.reg and never\n"
+               "changed; port n is the link $XDG_CONFIG_HOME/QEV/ports/COMn, or "
+               "/dev/ttyS<n-1>.\n");
+#endif
 }
 
 QString versionText() {

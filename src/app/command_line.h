@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <optional>
 
 namespace qev {
@@ -21,9 +22,17 @@ struct Command {
 inline constexpr quint16 kMaxCommandPort = 50;
 
 // Whether the arguments (without the program's name) ask for a command rather than the window.
-// No arguments, or a leading single-dash option such as "-platform" (the toolkit's own), mean
-// the window.
+// No arguments, or only the toolkit's own options with their values ("-platform offscreen",
+// "-style=fusion"), mean the window; anything else is for the command line, which refuses
+// what it does not know ("-port COM1" included).
 bool wantsCommandLine(const QStringList& arguments);
+
+// Why the window cannot open for want of a display, when that is certain before the toolkit
+// tries: no platform named (-platform, QT_QPA_PLATFORM) and no display in the environment.
+std::optional<QString> displayMissing(const QStringList& arguments,
+                                      const std::function<QString(const char*)>& environment);
+// What the program says instead of opening the window without a display, with the reason.
+QString noDisplayText(const QString& reason);
 
 // The command of a full argument list (the program's name first).
 Command parseCommandLine(const QStringList& arguments);

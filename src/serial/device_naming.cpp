@@ -1,11 +1,17 @@
 #include "serial/device_naming.h"
 
+#include "protocol/file_kind.h"
+#include "serial/serial_errors.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+
+#include <cerrno>
 
 namespace qev {
 
@@ -18,10 +24,60 @@ QString configHome() {
     return QDir::homePath() + QStringLiteral("/.config");
 }
 
-// The subsystem of a sysfs device folder, e.g. "pnp", "pci", "platform".
+// The subsystem of a sysfs device folder, e.g. "pnp", "pci", "platform", "tty".
 QString subsystemOf(const QString& deviceDir) {
     return QFileInfo(QFileInfo(deviceDir + QStringLiteral("/subsystem")).canonicalFilePath())
         .fileName();
+}
+
+// The controlling terminal of this process (0 when it has none), from field 7 of
+// /proc/self/stat; the process name before it is in parentheses and may hold spaces.
+dev_t controllingTerminal() {
+    QFile stat(QStringLiteral("/proc/self/stat"));
+    if (!stat.open(QIODevice::ReadOnly))
+        return 0;
+    const QByteArray line = stat.readAll();
+    const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+    if (fields.size() < 5)
+        return 0;
+    const quint32 nr = fields.at(4).toUInt();
+    return nr == 0 ? 0 : makedev((nr >> 8) & 0xfff, (nr & 0xff) | ((nr >> 12) & 0xfff00));
+}
+
+// What a terminal device is when it is no line to a device, by its numbers and its name
+// (a container may mount a pseudo terminal on /dev/console); empty for a possible port.
+QString terminalRole(dev_t device, const QString& canonical) {
+    const unsigned maj = major(device);
+    const unsigned min = minor(device);
+    static const QRegularExpression virtualConsole(QStringLiteral("^/dev/tty[0-9]+$"));
+    if ((maj == 5 && min == 0) || canonical == QStringLiteral("/dev/tty"))
+        return QStringLiteral("the terminal of whichever program opens it");
+    if ((maj == 5 && min == 1) || canonical == QStringLiteral("/dev/console"))
+        return QStringLiteral("the system console");
+    if ((maj == 5 && min == 2) || canonical == QStringLiteral("/dev/ptmx") ||
+        canonical == QStringLiteral("/dev/pts/ptmx"))
+        return QStringLiteral(
+            "the pseudo-terminal multiplexer, which makes a new terminal at "
+            "every open");
+    if (maj == 5)
+        return QStringLiteral("a terminal of the kernel's own");
+    if ((maj == 4 && min < 64) || virtualConsole.match(canonical).hasMatch())
+        return QStringLiteral("a virtual console");
+    // Legacy (major 2) and numbered (128-135) pseudo-terminal masters.
+    if (maj == 2 || (maj >= 128 && maj <= 135))
+        return QStringLiteral("the master side of a pseudo terminal");
+    if (device == controllingTerminal())
+        return QStringLiteral("the terminal QEV runs in");
+    return {};
+}
+
+// Pseudo-terminal slaves (/dev/pts/N) have no sysfs entry; the simulator and bridges use them.
+bool pseudoTerminalSlave(dev_t device) {
+    return major(device) >= 136 && major(device) <= 143;
+}
+
+DeviceCheck notSerial(const QString& what) {
+    return {DeviceCheck::NotSerial, what, 0};
 }
 
 }  // namespace
@@ -47,16 +103,53 @@ QString resolveDeviceName(const QString& name) {
     if (n == 0)
         return rest;
     const QString link = portLinkFolder() + QStringLiteral("/COM%1").arg(n);
-    // A dangling link still names the port: its device is missing, not some other one.
-    const QFileInfo info(link);
-    if (info.exists() || info.isSymLink())
+    // A dangling link still names the port: its device is missing, not some other one. A link
+    // that cannot be looked at (a path too long, a folder that may not be searched) may be
+    // there all the same, so it is no reason to take another device either.
+    struct stat st {};
+    if (::lstat(QFile::encodeName(link).constData(), &st) == 0 || errno != ENOENT)
         return link;
     return QStringLiteral("/dev/ttyS%1").arg(n - 1);
 }
 
-bool serialDevicePresent(const QString& path, const QString& sysfsRoot) {
+DeviceCheck examineDevice(const QString& path, const QString& sysfsRoot) {
+    const QByteArray native = QFile::encodeName(path);
     struct stat st {};
-    if (::stat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISCHR(st.st_mode))
+    if (::lstat(native.constData(), &st) != 0)
+        return errno == ENOENT ? DeviceCheck{} : DeviceCheck{DeviceCheck::Unexaminable, {}, errno};
+    if (::stat(native.constData(), &st) != 0) {
+        switch (errno) {
+            case ENOENT:
+            case ENOTDIR:
+                return {};
+            case ELOOP:
+                return notSerial(QStringLiteral("a link that leads round in a loop"));
+            default:
+                return {DeviceCheck::Unexaminable, {}, errno};
+        }
+    }
+    if (!S_ISCHR(st.st_mode))
+        return notSerial(fileKindText(path));
+    const QString canonical = QFileInfo(path).canonicalFilePath();
+    const QString role = terminalRole(st.st_rdev, canonical);
+    if (!role.isEmpty())
+        return notSerial(fileKindText(path) + QStringLiteral(", ") + role);
+    if (pseudoTerminalSlave(st.st_rdev))
+        return {DeviceCheck::Serial, {}, 0};
+    // The kernel files every terminal it makes under its tty class; without sysfs that cannot
+    // be asked, and the open's own terminal check has the last word.
+    const QString byNumber = sysfsRoot + QStringLiteral("/dev/char");
+    if (!QFileInfo(byNumber).isDir())
+        return {DeviceCheck::Serial, {}, 0};
+    const QString entry =
+        byNumber + QStringLiteral("/%1:%2").arg(major(st.st_rdev)).arg(minor(st.st_rdev));
+    if (subsystemOf(entry) == QStringLiteral("tty"))
+        return {DeviceCheck::Serial, {}, 0};
+    return notSerial(fileKindText(path) + QStringLiteral(", which is no terminal"));
+}
+
+bool serialDevicePresent(const QString& path, const QString& sysfsRoot) {
+    if (examineDevice(path, sysfsRoot).verdict != DeviceCheck::Serial)
         return false;
     const QFileInfo target(QFileInfo(path).canonicalFilePath());
     static const QRegularExpression legacy(QStringLiteral("^ttyS[0-9]+$"));
@@ -76,6 +169,34 @@ bool serialDevicePresent(const QString& path, const QString& sysfsRoot) {
         dir = QFileInfo(dir).path();
     }
     return false;
+}
+
+QString portAbsenceReason(quint16 n) {
+    const QString folder = portLinkFolder();
+    const QString link = folder + QStringLiteral("/COM%1").arg(n);
+    if (resolveDeviceName(comDeviceName(n)) != link)
+        return {};  // no link: /dev/ttyS<n-1>, present or not, is nothing to tell about
+    // When the folder itself cannot be looked at, that is the one thing to say for every port.
+    struct stat st {};
+    if (::lstat(QFile::encodeName(folder).constData(), &st) != 0 && errno != ENOENT)
+        return QStringLiteral("the folder of the port links \"%1\" cannot be examined (%2)")
+            .arg(folder, qt_error_string(errno));
+    const DeviceCheck check = examineDevice(link);
+    switch (check.verdict) {
+        case DeviceCheck::Serial:
+            if (serialDevicePresent(link))
+                return {};
+            return QStringLiteral("\"%1\" leads to \"%2\", which has no hardware behind it")
+                .arg(link, QFileInfo(link).canonicalFilePath());
+        case DeviceCheck::Missing:
+            return QStringLiteral("\"%1\" leads to \"%2\", which does not exist")
+                .arg(link, QFileInfo(link).symLinkTarget());
+        case DeviceCheck::NotSerial:
+            return ENotSerialDevice(link, check.what).message();
+        case DeviceCheck::Unexaminable:
+            return EPortUnexaminable(link, check.error).message();
+    }
+    return {};
 }
 
 }  // namespace qev

@@ -33,6 +33,17 @@ QString resolveDeviceName(const QString& name) {
     return com.match(name).hasMatch() ? kDevicePrefix + name : name;
 }
 
+DeviceCheck examineDevice(const QString& path, const QString& sysfsRoot) {
+    // Every name the device namespace knows as a port is one; the system refuses the rest.
+    if (serialDevicePresent(path, sysfsRoot))
+        return {DeviceCheck::Serial, {}, 0};
+    return {};
+}
+
+QString portAbsenceReason(quint16) {
+    return {};  // no links here: a port is there or it is not
+}
+
 bool serialDevicePresent(const QString& path, const QString&) {
     QString name = path;
     if (name.startsWith(kDevicePrefix, Qt::CaseInsensitive))

@@ -18,10 +18,11 @@ constexpr int kTooManyOpenFiles = 4;
 constexpr int kAccessDenied = 5;  // another program holds the port
 constexpr int kInvalidHandle = 6;
 constexpr int kNotEnoughMemory = 8;
-constexpr int kPermissionDenied = 2013;  // the user may not open the device
-constexpr int kDeviceGone = 2014;        // the device went away (unplugged, hung up)
-constexpr int kNotSerialDevice = 2015;   // a file, pipe, folder or other device, not a port
-constexpr int kErrnoBase = 100000;       // + errno: any other platform failure
+constexpr int kPermissionDenied = 2013;    // the user may not open the device
+constexpr int kDeviceGone = 2014;          // the device went away (unplugged, hung up)
+constexpr int kNotSerialDevice = 2015;     // a file, pipe, folder or other device, not a port
+constexpr int kErrnoBase = 100000;         // + errno: any other platform failure
+constexpr int kUnexaminableBase = 200000;  // + errno: the path could not be looked at
 }  // namespace syserr
 
 // The settings a write of the device's line state carries.

@@ -94,21 +94,36 @@ public:
     int open(const QString& devicePath) override {
         if (fd_ >= 0)
             return syserr::kAccessDenied;
+        // Only a terminal that can be a port is opened at all: opening a pipe can release a
+        // program waiting at its other end, /dev/ptmx makes a new terminal, /dev/tty is the
+        // user's own, and a file or folder is no port whatever the open says.
+        const DeviceCheck check = examineDevice(devicePath);
+        switch (check.verdict) {
+            case DeviceCheck::Serial:
+                break;
+            case DeviceCheck::Missing:
+                return syserr::kFileNotFound;
+            case DeviceCheck::NotSerial:
+                return syserr::kNotSerialDevice;
+            case DeviceCheck::Unexaminable:
+                return syserr::kUnexaminableBase + check.error;
+        }
         const QByteArray native = QFile::encodeName(devicePath);
-        // Only a character device is opened at all: opening a pipe can release a program
-        // waiting at its other end, and a file or folder is no port whatever the open says.
-        struct stat st {};
-        if (::stat(native.constData(), &st) != 0)
-            return systemError(errno);
-        if (!S_ISCHR(st.st_mode))
-            return syserr::kNotSerialDevice;
         const int fd = ::open(native.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
         if (fd < 0)
             return systemError(errno);
         // Checked again on what was opened: the name may lead elsewhere by now.
+        struct stat st {};
         if (::fstat(fd, &st) != 0 || !S_ISCHR(st.st_mode) || !::isatty(fd)) {
             ::close(fd);
             return syserr::kNotSerialDevice;
+        }
+        // The kernel lets root open a line that another program holds exclusively; its mark
+        // is read before ours is set, so that root is refused as anyone else.
+        int held = 0;
+        if (::ioctl(fd, TIOCGEXCL, &held) == 0 && held != 0) {
+            ::close(fd);
+            return syserr::kAccessDenied;
         }
         // flock is what holds against every other user, root included; TIOCEXCL adds the
         // kernel's own refusal of further opens by ordinary users.

@@ -1,6 +1,7 @@
 #include "serial/serial_errors.h"
 
 #include "protocol/file_kind.h"
+#include "serial/device_naming.h"
 #include "serial/serial_device.h"
 
 #include <QDir>
@@ -67,6 +68,12 @@ ENotSerialDevice::ENotSerialDevice(const QString& devicePath, const QString& kin
                                "port's device, for example /dev/ttyUSB0")
                     .arg(devicePath, kind),
                 serial_error::kNotSerialDevice) {}
+
+EPortUnexaminable::EPortUnexaminable(const QString& linkPath, int error)
+    : EOpenComm(QStringLiteral("The port link \"%1\" cannot be examined (%2), so no device was "
+                               "opened")
+                    .arg(linkPath, qt_error_string(error)),
+                serial_error::kUnexaminable) {}
 
 EOutputBufferTooSmall::EOutputBufferTooSmall()
     : ESerialIO(QStringLiteral("Output buffer too small for block"),
@@ -212,8 +219,11 @@ void raiseSerialError(int code, const QString& devicePath) {
             throw ENoPortSelected();
         case kAccessDenied:
             throw EPortAccessDenied(deviceName(devicePath));
-        case kNotSerialDevice:
-            throw ENotSerialDevice(devicePath, fileKindText(devicePath));
+        case kNotSerialDevice: {
+            // The same words as the check that refused it, where that check did.
+            const QString what = examineDevice(devicePath).what;
+            throw ENotSerialDevice(devicePath, what.isEmpty() ? fileKindText(devicePath) : what);
+        }
         case kOutputBufferTooSmall:
             throw EOutputBufferTooSmall();
         case -8:
@@ -223,6 +233,8 @@ void raiseSerialError(int code, const QString& devicePath) {
     }
     if (code <= -2 && code >= -162)
         throw EInOutError(code);
+    if (code <= -syserr::kUnexaminableBase)
+        throw EPortUnexaminable(devicePath, -code - syserr::kUnexaminableBase);
     if (code <= -syserr::kErrnoBase) {
         const int err = -code - syserr::kErrnoBase;
         throw ESerialException(QStringLiteral("The serial port failed: %1")

@@ -75,6 +75,14 @@ public:
     ENotSerialDevice(const QString& devicePath, const QString& kind);
 };
 
+// The port's link could not be looked at (a path too long, a folder that may not be searched):
+// no device is opened in its place.
+class EPortUnexaminable : public EOpenComm {
+public:
+    // error: the system's error number.
+    EPortUnexaminable(const QString& linkPath, int error);
+};
+
 // Failures while the port is open.
 class ESerialIO : public ESerialException {
 public:
@@ -122,6 +130,7 @@ constexpr int kAlreadyOpen = -2008;
 constexpr int kNoPortSelected = -2011;
 constexpr int kAccessDenied = -2013;
 constexpr int kNotSerialDevice = -2015;
+constexpr int kUnexaminable = -2016;
 constexpr int kOutputBufferTooSmall = -3006;
 constexpr int kMessageNotSent = -3007;
 constexpr int kDeviceWriteError = -160;

@@ -11,9 +11,11 @@
 #include <QLockFile>
 #include <QSaveFile>
 #include <QStandardPaths>
+#include <QTemporaryFile>
 
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <cmath>
 
 namespace qev {
@@ -21,6 +23,7 @@ namespace qev {
 namespace {
 
 const QString kHive = QStringLiteral("HKEY_CURRENT_USER");
+constexpr qint64 kProbeBytes = 4096;  // more than a lock file, less than most settings files
 
 QString fileKey(const QString& key) {
     return kHive + u'\\' + key;
@@ -85,7 +88,9 @@ QString RegFileBackend::asideName() const {
 // the program can start from its defaults. The caller holds the lock.
 bool RegFileBackend::setAside(const QString& problem) {
     const QString aside = asideName();
-    if (!QFile::rename(filePath_, aside)) {
+    QFile file(filePath_);
+    if (!file.rename(aside)) {
+        failure_ = file.errorString();
         return false;
     }
     notifyOnce(
@@ -192,27 +197,40 @@ const RegDocument& RegFileBackend::load(const QString& key, const QString& name)
 }
 
 RegFileBackend::Outcome RegFileBackend::tryModify(const std::function<void(RegDocument&)>& change) {
+    failure_.clear();
     // Refused before the lock is taken, so that nothing is put beside a refused path either.
     const SettingsFile look = inspectSettingsFile(filePath_, kMaxSettingsFileBytes);
     if (look.status == SettingsFile::NotRegular || look.status == SettingsFile::TooLarge) {
         refuse(look);
         return Outcome::Refused;
     }
-    if (!QDir().mkpath(QFileInfo(filePath_).absolutePath()) || !lockUsable()) {
-        return Outcome::Failed;
+    const QString folder = QFileInfo(filePath_).absolutePath();
+    errno = 0;
+    if (!QDir().mkpath(folder)) {
+        const int error = errno;
+        if (error == EEXIST) {
+            return failed(QStringLiteral("\"%1\" is %2, not a folder")
+                              .arg(native(folder), fileKindText(folder)));
+        }
+        return failed(error != 0 ? qt_error_string(error)
+                                 : QStringLiteral("its folder cannot be made"));
+    }
+    if (!lockUsable()) {
+        return failed(QStringLiteral("the lock file beside it is not a regular file"));
     }
     QLockFile lock(filePath_ + QStringLiteral(".lock"));
     if (!lock.tryLock(lockTimeoutMs_)) {
-        return Outcome::Failed;
+        return failed(lockFailure(lock, folder));
     }
     RegDocument document;
     const SettingsFile in = readSettingsFile(filePath_, kMaxSettingsFileBytes);
     switch (in.status) {
         case SettingsFile::Missing:
+            keepUnread_.clear();  // gone: nothing left to keep
             break;
         case SettingsFile::Failed:
             // An unreadable file must not be replaced by one without its values.
-            return Outcome::Failed;
+            return failed(qt_error_string(in.error));
         case SettingsFile::NotRegular:
         case SettingsFile::TooLarge:
             refuse(in);
@@ -223,9 +241,21 @@ RegFileBackend::Outcome RegFileBackend::tryModify(const std::function<void(RegDo
                 if (!setAside(parsed.problem)) {
                     return Outcome::Failed;
                 }
+                keepUnread_.clear();  // kept whole already
                 break;
             }
-            if (!parsed.issues.isEmpty()) {
+            if (!keepUnread_.isEmpty()) {
+                // Something in it was not read, and this save replaces it: keep it as it was.
+                const QString copy = asideName();
+                if (!keepCopy(copy, in.bytes)) {
+                    return Outcome::Failed;
+                }
+                notifyOnce(QStringLiteral("The settings file \"%1\" held a list QEV did not read "
+                                          "(%2). The file as it was has been kept as \"%3\" "
+                                          "before QEV saved over it")
+                               .arg(native(filePath_), keepUnread_, native(copy)));
+                keepUnread_.clear();
+            } else if (!parsed.issues.isEmpty()) {
                 // The rewrite leaves out the lines that could not be read: keep the file as it
                 // was, so that nothing a person wrote there is lost without a trace.
                 const QString copy = asideName();
@@ -250,26 +280,65 @@ RegFileBackend::Outcome RegFileBackend::tryModify(const std::function<void(RegDo
     change(document);
     QSaveFile out(filePath_);
     if (!out.open(QIODevice::WriteOnly)) {
-        return Outcome::Failed;
+        return failed(out.errorString());
     }
     const QByteArray bytes = document.serialize();
-    if (out.write(bytes) != bytes.size()) {
+    // Flushed and checked here: QSaveFile's commit puts a file whose last write failed (a full
+    // disk) in place of the old one, empty or cut short, and reports success.
+    if (out.write(bytes) != bytes.size() || !out.flush() || out.error() != QFileDevice::NoError) {
+        const QString own = out.errorString();
         out.cancelWriting();
-        return Outcome::Failed;
+        const QString problem = folderProblem(folder);
+        return failed(problem.isEmpty() ? own : problem);
     }
-    return out.commit() ? Outcome::Done : Outcome::Failed;
+    return out.commit() ? Outcome::Done : failed(out.errorString());
+}
+
+RegFileBackend::Outcome RegFileBackend::failed(const QString& reason) {
+    failure_ = reason;
+    return Outcome::Failed;
+}
+
+// Why a file cannot be written in the folder (a full or read-only disk, a folder that may not be
+// written, a size limit), found by writing one of our own there; empty when that works. Qt does
+// not always keep the system's reason for a failed write (a short write has none).
+QString RegFileBackend::folderProblem(const QString& folder) {
+    QTemporaryFile probe(folder + QStringLiteral("/.qev-probe-XXXXXX"));
+    if (!probe.open()) {
+        return probe.errorString();
+    }
+    if (probe.write(QByteArray(kProbeBytes, '\n')) != kProbeBytes || !probe.flush()) {
+        return qt_error_string(errno);
+    }
+    return {};
+}
+
+QString RegFileBackend::lockFailure(const QLockFile& lock, const QString& folder) {
+    if (lock.error() == QLockFile::LockFailedError) {
+        return QStringLiteral("another copy of QEV kept its lock file for more than %1 s")
+            .arg(lockTimeoutMs_ / 1000.0);
+    }
+    const QString problem = folderProblem(folder);
+    return problem.isEmpty() ? QStringLiteral("its lock file cannot be made") : problem;
 }
 
 // The bytes as read, rather than a second open of a name that may have changed since.
 bool RegFileBackend::keepCopy(const QString& copy, const QByteArray& bytes) {
     QFile out(copy);
     if (!out.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+        failure_ = out.errorString();
         return false;
     }
     if (out.write(bytes) != bytes.size() || !out.flush()) {
+        failure_ = out.errorString();
         out.remove();
         return false;
     }
+    return true;
+}
+
+bool RegFileBackend::keepBeforeReplacing(const QString&, const QString& why) {
+    keepUnread_ = why;
     return true;
 }
 
@@ -285,7 +354,11 @@ const RegDocument& RegFileBackend::view(const QString& key, const QString& name)
 }
 
 void RegFileBackend::fail(const Pending& write) {
-    // Pick the message the registry would give for the step that could not be done.
+    // The registry's words for the step that could not be done, then the system's reason.
+    const QString reason = std::exchange(failure_, {});
+    const auto withReason = [&reason](const QString& text) {
+        return EStoreError(reason.isEmpty() ? text : QStringLiteral("%1 (%2)").arg(text, reason));
+    };
     bool keyExisted = false;
     try {
         keyExisted = load(write.key, write.name).keyExists(fileKey(write.key));
@@ -293,11 +366,11 @@ void RegFileBackend::fail(const Pending& write) {
         keyExisted = true;  // it is there, only not readable
     }
     if (write.kind == WriteKind::Delete) {
-        throw EStoreError(keyExisted ? store_messages::accessValue(filePath_, write.key, write.name)
-                                     : store_messages::openForWrite(filePath_, write.key));
+        throw withReason(keyExisted ? store_messages::accessValue(filePath_, write.key, write.name)
+                                    : store_messages::openForWrite(filePath_, write.key));
     }
-    throw EStoreError(keyExisted ? store_messages::openForWrite(filePath_, write.key)
-                                 : store_messages::createKey(filePath_, write.key));
+    throw withReason(keyExisted ? store_messages::openForWrite(filePath_, write.key)
+                                : store_messages::createKey(filePath_, write.key));
 }
 
 void RegFileBackend::modify(const QString& key, const QString& name, WriteKind kind,

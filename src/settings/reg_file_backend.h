@@ -14,6 +14,8 @@
 #include <functional>
 #include <vector>
 
+class QLockFile;
+
 namespace qev {
 
 class RegFileBackend final : public SettingsBackend {
@@ -40,6 +42,8 @@ public:
     void endBatch() override;
     QString displayKey(const QString& key) const override;
     QList<std::exception_ptr> takeNotices() override;
+    // The next replacement of the file first keeps it whole beside it, and says so.
+    bool keepBeforeReplacing(const QString& key, const QString& why) override;
 
 private:
     enum class WriteKind { Set, Delete };
@@ -61,6 +65,10 @@ private:
     void modify(const QString& key, const QString& name, WriteKind kind, Change change);
     [[noreturn]] void fail(const Pending& write);
     Outcome tryModify(const std::function<void(RegDocument&)>& change);
+    // Failed, with the system's reason kept for the message.
+    Outcome failed(const QString& reason);
+    QString lockFailure(const QLockFile& lock, const QString& folder);
+    static QString folderProblem(const QString& folder);
     bool setAside(const QString& problem);
     bool keepCopy(const QString& copy, const QByteArray& bytes);
     void refuse(const SettingsFile& file);
@@ -89,6 +97,8 @@ private:
     std::vector<Pending> pending_;
     QSet<QString> told_;
     QList<std::exception_ptr> notices_;
+    QString failure_;     // why the last replacement failed, for its message
+    QString keepUnread_;  // what was not read: the next replacement keeps a copy first
 };
 
 }  // namespace qev

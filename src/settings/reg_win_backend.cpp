@@ -49,6 +49,19 @@ bool missing(LSTATUS status) {
     return status == ERROR_FILE_NOT_FOUND || status == ERROR_PATH_NOT_FOUND;
 }
 
+// The registry's words for a write that failed, then the system's reason ("Access is denied").
+EStoreError writeError(const QString& text, LSTATUS status) {
+    wchar_t buffer[512];
+    const DWORD n = ::FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                     nullptr, DWORD(status), 0, buffer, 512, nullptr);
+    QString reason = QString::fromWCharArray(buffer, int(n)).trimmed();
+    while (reason.endsWith(u'.'))
+        reason.chop(1);
+    if (reason.isEmpty())
+        reason = QStringLiteral("error %1").arg(status);
+    return EStoreError(QStringLiteral("%1 (%2)").arg(text, reason));
+}
+
 }  // namespace
 
 std::unique_ptr<SettingsBackend> createPlatformSettingsBackend() {
@@ -136,13 +149,14 @@ void RegistryBackend::write(const QString& key, const QString& name, const RegVa
     if (status != ERROR_SUCCESS) {
         Key existing;
         if (missing(existing.open(key, KEY_READ)))
-            throw EStoreError(QStringLiteral("Unable to create key '%1'").arg(key));
-        throw EStoreError(store_messages::openForWrite(kHive, key));
+            throw writeError(QStringLiteral("Unable to create key '%1'").arg(key), status);
+        throw writeError(store_messages::openForWrite(kHive, key), status);
     }
-    if (::RegSetValueExW(k.get(), wide(name), 0, value.type,
-                         reinterpret_cast<const BYTE*>(value.data.constData()),
-                         DWORD(value.data.size())) != ERROR_SUCCESS)
-        throw EStoreError(store_messages::openForWrite(kHive, key));
+    const LSTATUS set = ::RegSetValueExW(k.get(), wide(name), 0, value.type,
+                                         reinterpret_cast<const BYTE*>(value.data.constData()),
+                                         DWORD(value.data.size()));
+    if (set != ERROR_SUCCESS)
+        throw writeError(store_messages::openForWrite(kHive, key), set);
 }
 
 void RegistryBackend::deleteValue(const QString& key, const QString& name) {
@@ -151,10 +165,10 @@ void RegistryBackend::deleteValue(const QString& key, const QString& name) {
     if (missing(status))
         return;
     if (status != ERROR_SUCCESS)
-        throw EStoreError(store_messages::openForWrite(kHive, key));
+        throw writeError(store_messages::openForWrite(kHive, key), status);
     const LSTATUS deleted = ::RegDeleteValueW(k.get(), wide(name));
     if (deleted != ERROR_SUCCESS && !missing(deleted))
-        throw EStoreError(store_messages::accessValue(kHive, key, name));
+        throw writeError(store_messages::accessValue(kHive, key, name), deleted);
 }
 
 }  // namespace qev

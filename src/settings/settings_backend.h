@@ -36,6 +36,15 @@ public:
     // How a key is named in messages to the user.
     virtual QString displayKey(const QString& key) const = 0;
 
+    // Something stored under key was not read (why says what, for the user). Before a write
+    // replaces it, the medium keeps a copy where the user can find it and tells where; false
+    // when it cannot, and the caller then leaves key as it is.
+    virtual bool keepBeforeReplacing(const QString& key, const QString& why) {
+        Q_UNUSED(key);
+        Q_UNUSED(why);
+        return false;
+    }
+
     // EStoreNotice exceptions gathered since the last call, each told once.
     virtual QList<std::exception_ptr> takeNotices() { return {}; }
 };

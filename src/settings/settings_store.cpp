@@ -96,6 +96,23 @@ void TSettingsStore::batch(const std::function<void()>& work) {
 }
 
 void TSettingsStore::WriteStringList(const QString& path, const QStringList& list) {
+    // A stored list that was not read is never replaced without a copy of it kept first.
+    const auto unread = unread_.constFind(listKey(path));
+    if (unread != unread_.cend()) {
+        if (!backend_->keepBeforeReplacing(unread.key(), *unread)) {
+            const QString text =
+                QStringLiteral(
+                    "The list was not saved: %1, which QEV does not read, and it is "
+                    "left as it is. Delete that key to save the list again")
+                    .arg(*unread);
+            if (!told_.contains(text)) {
+                told_.insert(text);
+                notices_.append(std::make_exception_ptr(EStoreNotice(text)));
+            }
+            return;
+        }
+        unread_.erase(unread);
+    }
     batch([&] { writeStringList(path, list); });
 }
 
@@ -133,6 +150,9 @@ bool TSettingsStore::ReadStringList(const QString& path, QStringList& list, bool
                 told_.insert(text);
                 notices_.append(std::make_exception_ptr(EStoreNotice(text)));
             }
+            unread_.insert(listKey(path), QStringLiteral("the list \"%1\" claims %2 lines")
+                                              .arg(backend_->displayKey(listKey(path)))
+                                              .arg(count));
             return false;
         }
         for (qint32 i = 0; i < count; ++i) {

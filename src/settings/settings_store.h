@@ -5,6 +5,7 @@
 
 #include "settings/settings_backend.h"
 
+#include <QHash>
 #include <QList>
 #include <QMetaProperty>
 #include <QObject>
@@ -62,7 +63,8 @@ public:
     // interrupted write leaves the earlier count in place.
     void WriteStringList(const QString& path, const QStringList& list);
     // False, with the list untouched and the user told once, when the stored Count is beyond
-    // kMaxListCount; otherwise the list is read (cleared first if asked).
+    // kMaxListCount; otherwise the list is read (cleared first if asked). A list refused so is
+    // not written over later unless the backend keeps a copy of it first.
     bool ReadStringList(const QString& path, QStringList& list, bool clearFirst);
 
     // One property of the object, found by name without regard to letter case: int properties
@@ -87,6 +89,7 @@ private:
     QString root_ = QStringLiteral("Software\\QEV");
     QSet<QString> told_;
     QList<std::exception_ptr> notices_;
+    QHash<QString, QString> unread_;  // list keys refused by a read, with what was wrong
 };
 
 }  // namespace qev

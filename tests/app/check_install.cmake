@@ -32,15 +32,16 @@ if(APPSTREAMCLI)
         message(FATAL_ERROR "metainfo does not validate:\n${out}")
     endif()
 endif()
-# The service runs the installed program, whatever the prefix; the timer is hourly and catches
-# up on a missed hour.
+# The service runs the installed program, whatever the prefix, and passes on only a synchronised
+# clock; the timer is hourly, catches up on a missed hour and follows a clock that is set.
 file(READ ${PREFIX}/lib/systemd/user/qev-sync.service service)
-string(FIND "${service}" "\nExecStart=${PREFIX}/bin/qev sync\n" at)
+string(FIND "${service}" "\nExecStart=${PREFIX}/bin/qev sync --require-synced\n" at)
 if(at LESS 0)
-    message(FATAL_ERROR "qev-sync.service does not run ${PREFIX}/bin/qev sync:\n${service}")
+    message(FATAL_ERROR
+            "qev-sync.service does not run ${PREFIX}/bin/qev sync --require-synced:\n${service}")
 endif()
 file(READ ${PREFIX}/lib/systemd/user/qev-sync.timer timer)
-foreach(key "OnCalendar=hourly" "Persistent=true" "WantedBy=timers.target")
+foreach(key "OnCalendar=hourly" "Persistent=true" "OnClockChange=true" "WantedBy=timers.target")
     string(FIND "${timer}" "\n${key}\n" at)
     if(at LESS 0)
         message(FATAL_ERROR "qev-sync.timer lacks ${key}")

@@ -4,7 +4,9 @@
 #include "app/command_line.h"
 #include "app/cli_commands.h"
 #include "protocol/zone_line.h"
+#ifndef _WIN32
 #include "settings/reg_file_reader.h"
+#endif
 #include "settings/settings_errors.h"
 #include "settings/settings_store.h"
 
@@ -62,6 +64,14 @@ TEST(CommandLine, BadUsageSaysWhatIsWrong) {
         {{"sync", "--port", "1", "--port", "2"}, "more than once"},
         {{"ports", "--port", "COM1"}, "takes no --port"},
         {{"send-zones", "--require-synced"}, "belongs to the sync command"},
+        // One dash: a typo of an option, or the window's option given to a command.
+        {{"-port", "COM1", "sync"},
+         "Unknown option \"-port\": options of the commands take two "
+         "dashes, as in --port"},
+        {{"sync", "-port=COM1"}, "Unknown option \"-port=COM1\""},
+        {{"-sync"}, "Unknown option \"-sync\""},
+        {{"-platform", "offscreen", "ports"}, "\"-platform\" is an option of the window"},
+        {{"sync", "--port", "-3"}, "\"-3\" is no port"},
     };
     for (const auto& c : cases) {
         const Command command = parse(c.args);
@@ -72,13 +82,17 @@ TEST(CommandLine, BadUsageSaysWhatIsWrong) {
 }
 
 TEST(CommandLine, WindowOnlyWithoutCommand) {
-    EXPECT_FALSE(wantsCommandLine({}));
-    // The toolkit's own options still open the window.
-    EXPECT_FALSE(wantsCommandLine({"-platform", "offscreen"}));
-    EXPECT_FALSE(wantsCommandLine({"-style=fusion"}));
+    // The toolkit's own options, and only they, still open the window.
+    for (const QStringList& args :
+         {QStringList{}, QStringList{"-platform", "offscreen"}, QStringList{"-style=fusion"},
+          QStringList{"-style", "sync"}, QStringList{"-reverse", "-qwindowtitle", "Clock"},
+          QStringList{"-qmljsdebugger=port:1234"}})
+        EXPECT_FALSE(wantsCommandLine(args)) << args.join(' ').toStdString();
     for (const QStringList& args :
          {QStringList{"sync"}, QStringList{"--help"}, QStringList{"-h"}, QStringList{"-v"},
-          QStringList{"--port", "COM1", "sync"}, QStringList{"nonsense"}})
+          QStringList{"--port", "COM1", "sync"}, QStringList{"nonsense"},
+          QStringList{"-port", "COM1", "sync"}, QStringList{"-sync"}, QStringList{"-qmljsdebugger"},
+          QStringList{"-platform", "offscreen", "sync"}, QStringList{"-platform=offscreen"}})
         EXPECT_TRUE(wantsCommandLine(args)) << args.join(' ').toStdString();
 }
 
@@ -100,8 +114,18 @@ TEST(CommandLine, SentTextsNameTheTimeAndThePort) {
     for (const char* word :
          {"sync", "send-zones", "ports", "--port", "--require-synced", "Exit status"})
         EXPECT_TRUE(helpText().contains(word)) << word;
+        // Each platform's own places, and none of the other's.
+#ifdef _WIN32
+    const QStringList here = {"HKEY_CURRENT_USER\\Software\\QEV\\MainForm", "Device Manager"};
+#else
+    const QStringList here = {"$XDG_CONFIG_HOME/QEV/settings.reg", "/dev/ttyS<n-1>"};
+#endif
+    for (const QString& word : here)
+        EXPECT_TRUE(helpText().contains(word)) << word.toStdString();
+    EXPECT_NE(helpText().contains("HKEY"), helpText().contains("XDG"));
 }
 
+#ifndef _WIN32
 // A settings file the window could have written, in a private folder.
 class StoredChoices : public ::testing::Test {
 protected:
@@ -212,6 +236,8 @@ TEST_F(StoredChoices, ReaderNeverWrites) {
     EXPECT_EQ(port(), 1);
 }
 
+#endif  // the settings file
+
 // The answers that reach no port, with the clock's state given.
 class Answers : public ::testing::Test {
 protected:
@@ -243,6 +269,7 @@ TEST_F(Answers, UsageHelpAndVersion) {
     EXPECT_EQ(out_, versionText());
 }
 
+#ifndef _WIN32
 TEST_F(Answers, UnsynchronisedClockWarnsOrRefuses) {
     // COM50 is a dangling link: the send fails after the clock has been looked at.
     qputenv("XDG_CONFIG_HOME", dir_.path().toLocal8Bit());
@@ -261,16 +288,25 @@ TEST_F(Answers, UnsynchronisedClockWarnsOrRefuses) {
         << err_.toStdString();
     EXPECT_TRUE(err_.endsWith("qev: COM50: Specified comport doesn't exist.\n"))
         << err_.toStdString();
-    for (const ClockSync state : {ClockSync::Synced, ClockSync::Unknown}) {
-        EXPECT_EQ(run(sync + QStringList{"--require-synced"}, state), 1);
-        EXPECT_EQ(err_, "qev: COM50: Specified comport doesn't exist.\n");
-    }
+    EXPECT_EQ(run(sync + QStringList{"--require-synced"}, ClockSync::Synced), 1);
+    EXPECT_EQ(err_, "qev: COM50: Specified comport doesn't exist.\n");
+    // Where the state cannot be told, nothing is sent when it is required, and nothing is said
+    // when it is not.
+    EXPECT_EQ(run(sync + QStringList{"--require-synced"}, ClockSync::Unknown), 1);
+    EXPECT_EQ(err_, "qev: Whether this computer's clock is synchronised cannot be told (" +
+                        clockSyncUnknownReason() +
+                        "), so nothing was sent. Leave out --require-synced to send all the "
+                        "same.\n");
+    EXPECT_EQ(run(sync, ClockSync::Unknown), 1);
+    EXPECT_EQ(err_, "qev: COM50: Specified comport doesn't exist.\n");
     // A missing port choice is told before anything about the clock.
     EXPECT_EQ(run({"sync"}, ClockSync::Unsynced), 1);
     EXPECT_EQ(err_,
               "qev: No port is chosen: give one with --port COMn, or choose one in QEV's "
               "window.\n");
 }
+
+#endif  // port links
 
 }  // namespace
 }  // namespace qev

@@ -14,6 +14,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -160,6 +161,20 @@ TEST_F(PortTest, SecondHolderIsRefusedAndTheLockIsReleasedOnClose) {
     EXPECT_THROW(transmit(port, 0, "x", [] {}), EAlreadyOpen);
     EXPECT_FALSE(port.Open());
     ::close(fd);
+}
+
+// The kernel lets root open a line that another program marked exclusive; QEV must not.
+TEST_F(PortTest, LineHeldExclusivelyIsRefusedAlsoToRoot) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "only root gets past the kernel's own refusal";
+    MasterCollector collector(pty.master());
+    ASSERT_EQ(::ioctl(pty.slave(), TIOCEXCL), 0);
+    EXPECT_THROW(transmit(port, 0, "x", [] {}), EAlreadyOpen);
+    EXPECT_FALSE(port.Open());
+    ASSERT_EQ(::ioctl(pty.slave(), TIOCNXCL), 0);
+    transmit(port, 0, "x", [] {});
+    EXPECT_TRUE(collector.waitFor(1, 1s));
+    EXPECT_EQ(collector.bytes(), QByteArray("x"));
 }
 
 TEST_F(PortTest, MissingDeviceFailsWithoutPrompt) {

@@ -12,11 +12,16 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/ioctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <ctime>
 
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 namespace qev {
@@ -69,9 +74,8 @@ TEST(SerialDeviceTest, OnlyATerminalDeviceIsTakenAndNothingElseIsWaitedOn) {
         const auto device = createSerialDevice();
         EXPECT_EQ(device->open(path), syserr::kNotSerialDevice) << path.toStdString();
         EXPECT_FALSE(device->isOpen());
-        // Presence asks only what kind of file it is: a device that is no terminal is listed,
-        // and refused when chosen.
-        EXPECT_EQ(device->present(path), path.startsWith(QStringLiteral("/dev/")));
+        // Presence is the open's own check: what an open refuses is not listed.
+        EXPECT_FALSE(device->present(path)) << path.toStdString();
     }
     EXPECT_FALSE(pipe.opened());
     EXPECT_EQ(test::folderRecord(dir.path()), before);
@@ -216,6 +220,87 @@ TEST(DeviceNamingTest, PresenceWithoutOpening) {
     holder.setOpen(true);
     EXPECT_TRUE(PortPresent(1));
     holder.setOpen(false);
+}
+
+// What a port link may lead to, judged by the numbers and the name of the device, never by
+// opening it: only a terminal that can be a line to a device is a port.
+TEST(DeviceNamingTest, PortLinkTargetsAreJudgedWithoutOpening) {
+    test::PortLinks links;
+    test::PtyPair pty;
+    QTemporaryDir dir;
+    test::WatchedFifo pipe(dir.filePath(QStringLiteral("pipe")));
+    ASSERT_TRUE(pipe.created());
+    ASSERT_TRUE(QFile::link(links.linkPath(9), links.linkPath(8)));  // 8 -> 9 -> 8
+    ASSERT_TRUE(QFile::link(links.linkPath(8), links.linkPath(9)));
+    const struct {
+        int n;
+        QString target;  // empty: made above
+        DeviceCheck::Verdict verdict;
+        const char* says;
+    } cases[] = {
+        {1, pty.slavePath(), DeviceCheck::Serial, ""},
+        {2, "/dev/tty", DeviceCheck::NotSerial, "the terminal of whichever program opens it"},
+        {3, "/dev/ptmx", DeviceCheck::NotSerial, "the pseudo-terminal multiplexer"},
+        {4, "/dev/console", DeviceCheck::NotSerial, "the system console"},
+        {5, "/dev/null", DeviceCheck::NotSerial, "which is no terminal"},
+        {6, "/dev/zero", DeviceCheck::NotSerial, "which is no terminal"},
+        {7, dir.filePath("pipe"), DeviceCheck::NotSerial, "named pipe"},
+        {8, {}, DeviceCheck::NotSerial, "leads round in a loop"},
+        {10, dir.path(), DeviceCheck::NotSerial, "folder"},
+        {11, "/dev/tty1", DeviceCheck::NotSerial, "a virtual console"},
+        {12, "/dev/qev-unplugged", DeviceCheck::Missing, ""},
+    };
+    for (const auto& c : cases) {
+        const test::Watchdog watchdog(5000, "judging a port link");
+        if (c.target.startsWith("/dev/") && c.verdict != DeviceCheck::Missing &&
+            !QFileInfo::exists(c.target))
+            continue;  // not every machine or container has a console
+        if (!c.target.isEmpty())
+            links.link(c.n, c.target);
+        const QString link = resolveDeviceName(comDeviceName(quint16(c.n)));
+        ASSERT_EQ(link, links.linkPath(c.n));
+        const DeviceCheck check = examineDevice(link);
+        EXPECT_EQ(check.verdict, c.verdict) << c.n << " " << check.what.toStdString();
+        EXPECT_TRUE(check.what.contains(QLatin1StringView(c.says))) << check.what.toStdString();
+        EXPECT_EQ(PortPresent(quint16(c.n)), c.verdict == DeviceCheck::Serial) << c.n;
+        const int opened = createSerialDevice()->open(link);
+        EXPECT_EQ(opened, c.verdict == DeviceCheck::Serial    ? 0
+                          : c.verdict == DeviceCheck::Missing ? syserr::kFileNotFound
+                                                              : syserr::kNotSerialDevice)
+            << c.n;
+    }
+    EXPECT_FALSE(pipe.opened());
+
+    // The pseudo terminal that a program runs in is its user's, not a line to a device.
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        const bool own = ::setsid() >= 0 && ::ioctl(pty.slave(), TIOCSCTTY, 0) == 0;
+        const DeviceCheck check = examineDevice(links.linkPath(1));
+        ::_exit(own && check.verdict == DeviceCheck::NotSerial &&
+                        check.what.endsWith(QStringLiteral("the terminal QEV runs in"))
+                    ? 0
+                    : 1);
+    }
+    int status = -1;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+
+    // A link that cannot be looked at is reported, naming it; the legacy node is left alone.
+    const QByteArray saved = qgetenv("XDG_CONFIG_HOME");
+    const QString tooLong = dir.path() + QLatin1Char('/') + QString(5000, QLatin1Char('x'));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(tooLong));
+    const QString link = tooLong + QStringLiteral("/QEV/ports/COM1");
+    EXPECT_EQ(resolveDeviceName(comDeviceName(1)), link);
+    EXPECT_EQ(examineDevice(link).verdict, DeviceCheck::Unexaminable);
+    EXPECT_EQ(createSerialDevice()->open(link), syserr::kUnexaminableBase + ENAMETOOLONG);
+    const auto refused =
+        raised<EPortUnexaminable>(-(syserr::kUnexaminableBase + ENAMETOOLONG), link);
+    EXPECT_TRUE(
+        refused.message().startsWith("The port link \"" + link + "\" cannot be examined ("));
+    EXPECT_TRUE(portAbsenceReason(1).endsWith("cannot be examined (" +
+                                              qt_error_string(ENAMETOOLONG) + ")"));
+    qputenv("XDG_CONFIG_HOME", saved);
 }
 
 TEST(DeviceNamingTest, LegacyNodesNeedHardwareInSysfs) {

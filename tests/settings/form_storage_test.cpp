@@ -199,7 +199,8 @@ TEST_F(FormStorageTest, AFailedWriteIsShownAtCloseAndAgainAtDestructionAndTheWin
     // A regular file where the folder should be: no one, root included, can write below it.
     writeAll(dir_.filePath("QEV"), "not a folder");
     const QStringList reported = run();
-    const QString text = "Unable to create key '" + file() + "\\Software\\QEV\\MainForm'";
+    const QString text = "Unable to create key '" + file() + "\\Software\\QEV\\MainForm' (\"" +
+                         dir_.filePath("QEV") + "\" is a regular file, not a folder)";
     EXPECT_EQ(reported, (QStringList{text, text}));
 }
 
@@ -256,11 +257,18 @@ TEST_F(FormStorageTest, EntriesAreLinkedByNameAndPropertiesMatchedWithoutLetterC
 }
 
 TEST_F(FormStorageTest, DamagedFilesAreToldOnceAndTheirValuesNeverCrashTheRun) {
+    // A list too long to be read is kept whole beside the file before the save replaces it.
     prepare({kListKey, "\"Count\"=dword:40000000", "\"Item0\"=\"a\""});
+    const QByteArray unread = readAll(file());
     QStringList reported = run();
-    ASSERT_EQ(reported.size(), 1);
+    ASSERT_EQ(reported.size(), 2);
     EXPECT_TRUE(reported.first().contains("1073741824"));
+    const QStringList copies = QDir(dir_.filePath("QEV")).entryList({"settings.reg.*.bad"});
+    ASSERT_EQ(copies.size(), 1);
+    EXPECT_EQ(readAll(dir_.filePath("QEV/" + copies.first())), unread);
+    EXPECT_TRUE(reported.last().contains(copies.first())) << reported.last().toStdString();
     EXPECT_EQ(storedList(), defaultZones());
+    QFile::remove(dir_.filePath("QEV/" + copies.first()));
 
     QDir().mkpath(dir_.filePath("QEV"));
     writeAll(file(), QByteArray("\0\0\xff garbage", 11));

@@ -5,6 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
+#include <cerrno>
+#include <csignal>
+
 #include <QDir>
 
 namespace qev {
@@ -194,13 +199,32 @@ TEST_F(SettingsStoreTest, WriteFailuresCarryTheRegistryTextsWithTheFilePath) {
         }
         return QStringLiteral("no error");
     };
-    EXPECT_EQ(message([&] { store().WriteInteger("MainForm\\A", 2); }),
-              "Unable to open key \"" + file() + "\\Software\\QEV\\MainForm\" for write");
-    EXPECT_EQ(message([&] { store().WriteString("Other\\B", "x"); }),
-              "Unable to create key '" + file() + "\\Software\\QEV\\Other'");
+    // The registry's words, then the reason.
+    const QString lockReason = " (the lock file beside it is not a regular file)";
     EXPECT_EQ(
-        message([&] { store().DeleteValue("MainForm\\A"); }),
-        "Unable to open key \"" + file() + "\\Software\\QEV\\MainForm\" and access value \"A\"");
+        message([&] { store().WriteInteger("MainForm\\A", 2); }),
+        "Unable to open key \"" + file() + "\\Software\\QEV\\MainForm\" for write" + lockReason);
+    EXPECT_EQ(message([&] { store().WriteString("Other\\B", "x"); }),
+              "Unable to create key '" + file() + "\\Software\\QEV\\Other'" + lockReason);
+    EXPECT_EQ(message([&] { store().DeleteValue("MainForm\\A"); }),
+              "Unable to open key \"" + file() +
+                  "\\Software\\QEV\\MainForm\" and access value \"A\"" + lockReason);
+    QDir(dir_.path()).rmdir("settings.reg.lock");
+
+    // The system's own reason when the file cannot be written: a size limit fails the write as
+    // a full disk does, for root too. The file stays whole.
+    const QByteArray before = readAll(file());
+    rlimit limit{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &limit), 0);
+    const rlimit small{256, limit.rlim_max};  // room for the lock file only
+    const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    const QString full = message([&] { store().WriteString("MainForm\\B", QString(1000, 'x')); });
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    std::signal(SIGXFSZ, previous);
+    EXPECT_EQ(full, "Unable to open key \"" + file() + "\\Software\\QEV\\MainForm\" for write (" +
+                        qt_error_string(EFBIG) + ")");
+    EXPECT_EQ(readAll(file()), before);
     EXPECT_EQ(store().ReadInteger("MainForm\\A", 0), 1);  // nothing was changed
 }
 
