@@ -214,7 +214,7 @@ QString helpText() {
                "  -v, --version     Show the version and exit\n"
                "\n"
                "Exit status: 0 when sent, 1 when nothing or not all was sent (the reason is on\n"
-               "standard error), 2 for a wrong command line.\n") +
+               "standard error), 2 for a wrong command line, 128 + n when stopped by signal n.\n") +
 #ifdef _WIN32
            QStringLiteral(
                "The window's choices are read from the registry key\n"
