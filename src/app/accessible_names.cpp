@@ -1,8 +1,8 @@
 #include "app/accessible_names.h"
 
-#include "app/list_box.h"
 #include "app/mainform_u.h"
 #include "widgets/date_picker_edit.h"
+#include "widgets/list_box.h"
 #include "widgets/mask_edit.h"
 
 #include <QPushButton>

@@ -2,7 +2,7 @@
 
 #include "app/enter_presses_button.h"
 #include "app/error_display.h"
-#include "widgets/error_sink.h"
+#include "base/error_sink.h"
 #include "widgets/focus_cue_style.h"
 
 #include <QFont>

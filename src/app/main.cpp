@@ -1,10 +1,10 @@
 // QEV: configures a clock device on a serial port.
 
 #include "app/application.h"
-#include "app/cli_commands.h"
-#include "app/command_line.h"
 #include "app/mainform_u.h"
 #include "app/setzone.h"
+#include "cli/cli_commands.h"
+#include "cli/command_line.h"
 
 #include <QCoreApplication>
 

@@ -3,20 +3,21 @@
 #include "app/accessible_names.h"
 #include "app/application.h"
 #include "app/error_display.h"
-#include "app/list_box.h"
-#include "app/radio_group.h"
 #include "app/setzone.h"
+#include "base/error_sink.h"
 #include "protocol/date_time_value.h"
 #include "protocol/messages.h"
 #include "protocol/time_set_check.h"
 #include "protocol/zone_line.h"
 #include "serial/transmitter.h"
 #include "settings/form_storage.h"
+#include "settings/main_form_settings.h"
 #include "settings/settings_store.h"
 #include "widgets/date_picker_edit.h"
-#include "widgets/error_sink.h"
+#include "widgets/list_box.h"
 #include "widgets/locale_formats.h"
 #include "widgets/mask_edit.h"
+#include "widgets/radio_group.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -47,18 +48,16 @@ void onEvent(Sender* sender, Signal signal, TMainForm* form, void (TMainForm::*h
 }  // namespace
 
 TMainForm::TMainForm(QWidget* parent) : QWidget(parent) {
-    setObjectName(QStringLiteral("MainForm"));
+    setObjectName(kMainFormName);
     setWindowTitle(QStringLiteral("QEV 1.0"));
     setFont(windowFont());
     resize(409, 573);
 
-    radioGroup1_ =
-        new RadioGroup(QStringLiteral("Com Port"),
-                       {QStringLiteral("Com 1"), QStringLiteral("Com 2"), QStringLiteral("Com 3"),
-                        QStringLiteral("Com 4"), QStringLiteral("Com 5"), QStringLiteral("Com 6"),
-                        QStringLiteral("Com 7"), QStringLiteral("Com 8")},
-                       4, this);
-    radioGroup1_->setObjectName(QStringLiteral("RadioGroup1"));
+    QStringList ports;
+    for (int n = 1; n <= kPortChoices; ++n)
+        ports << QStringLiteral("Com %1").arg(n);
+    radioGroup1_ = new RadioGroup(QStringLiteral("Com Port"), ports, 4, this);
+    radioGroup1_->setObjectName(kPortChoiceName);
     radioGroup1_->setGeometry(8, 8, 389, 73);
     radioGroup1_->setItemIndex(0);
 
@@ -95,7 +94,7 @@ TMainForm::TMainForm(QWidget* parent) : QWidget(parent) {
     groupBox2_->setGeometry(8, 192, 389, 317);
 
     listBox1_ = new ListBox(groupBox2_);
-    listBox1_->setObjectName(QStringLiteral("ListBox1"));
+    listBox1_->setObjectName(kZoneListName);
     listBox1_->setFont(zoneListFont());
     listBox1_->setItemHeight(14);
     listBox1_->setGeometry(3, 20, 383, 245);
@@ -122,8 +121,7 @@ TMainForm::TMainForm(QWidget* parent) : QWidget(parent) {
     onEvent(button3_, &QPushButton::clicked, this, &TMainForm::Button3Click);
     onEvent(listBox1_, &ListBox::dblClick, this, &TMainForm::ListBox1DblClick);
 
-    com1_.setBaud(4800);
-    com1_.setAutoOpen(false);
+    setUpClockPort(com1_);
     com1_.setPortPrompt(&portPrompt_);
     com1_.setThreadErrorHandler(&showThreadError);
     transmitter_.setProcessEvents([] { QCoreApplication::processEvents(); });
@@ -134,8 +132,7 @@ TMainForm::TMainForm(QWidget* parent) : QWidget(parent) {
     formStorage1_ = new TFormStorage(this);
     formStorage1_->setObjectName(QStringLiteral("FormStorage1"));
     formStorage1_->setAppStorage(settingsStore1_);
-    formStorage1_->setStoredProps(
-        {QStringLiteral("RadioGroup1.ItemIndex"), QStringLiteral("ListBox1.Items")});
+    formStorage1_->setStoredProps(mainFormStoredProps());
     formStorage1_->setErrorReporter(&showApplicationError);
     formStorage1_->loaded();
     formStorage1_->installHooks();

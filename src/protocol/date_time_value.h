@@ -16,5 +16,14 @@ QDate dateOfValue(double value);
 
 // The value of a date and time of day, to the millisecond.
 double valueOfDateTime(const QDate& date, const QTime& time);
+double valueOfDateTime(const QDateTime& dateTime);
+
+// Midnight of the date counts as the whole days only.
+inline double valueOfDate(const QDate& date) {
+    return valueOfDateTime(date, QTime(0, 0));
+}
+
+// The date and time of day of a value, to the millisecond; invalid beyond QDate's range.
+QDateTime dateTimeOfValue(double value);
 
 }  // namespace qev

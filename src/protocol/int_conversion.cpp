@@ -1,6 +1,6 @@
 #include "protocol/int_conversion.h"
 
-#include "protocol/exception.h"
+#include "base/exception.h"
 
 namespace qev {
 namespace {

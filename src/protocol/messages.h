@@ -1,7 +1,7 @@
 #pragma once
 // The two messages the clock device understands, built whole before anything is written.
 
-#include "protocol/exception.h"
+#include "base/exception.h"
 
 #include <QByteArray>
 #include <QString>

@@ -2,7 +2,7 @@
 // What the time-set message may carry. The fields check only the shape of what is typed, and
 // the device would take an impossible date or time as it comes, so a send checks first.
 
-#include "protocol/exception.h"
+#include "base/exception.h"
 
 #include <QString>
 

@@ -53,85 +53,10 @@ void TCustomComPort::setComNumber(quint16 n) {
     openPort();
 }
 
-void TCustomComPort::applyLine() {
-    if (state_ == psOpen)
-        check(dispatcher_->SetLine(baud_, quint16(parity_), dataBits_, stopBits_), *dispatcher_);
-}
-
 void TCustomComPort::setBaud(qint32 baud) {
     baud_ = baud;
-    applyLine();
-}
-
-void TCustomComPort::setParity(TParity parity) {
-    parity_ = parity;
-    applyLine();
-}
-
-void TCustomComPort::setDataBits(quint16 bits) {
-    dataBits_ = bits;
-    applyLine();
-}
-
-void TCustomComPort::setStopBits(quint16 bits) {
-    stopBits_ = bits;
-    applyLine();
-}
-
-// The driver queue sizes take effect at the next open.
-void TCustomComPort::setInSize(quint16 size) {
-    inSize_ = size;
-}
-void TCustomComPort::setOutSize(quint16 size) {
-    outSize_ = size;
-}
-
-void TCustomComPort::setDTR(bool on) {
-    dtr_ = on;
     if (state_ == psOpen)
-        check(dispatcher_->SetDTR(on), *dispatcher_);
-}
-
-void TCustomComPort::setRTS(bool on) {
-    rts_ = on;
-    if (state_ == psOpen)
-        check(dispatcher_->SetRTS(on), *dispatcher_);
-}
-
-void TCustomComPort::setHWFlowOptions(THWFlowOptions options) {
-    hwFlow_ = options;
-    if (state_ == psOpen)
-        writeSettings();
-}
-
-void TCustomComPort::setSWFlowOptions(TSWFlowOptions options) {
-    swFlow_ = options;
-    if (state_ == psOpen)
-        writeSettings();
-}
-
-void TCustomComPort::setXOnChar(quint8 c) {
-    xonChar_ = c;
-    if (state_ == psOpen)
-        check(dispatcher_->SetXOnChar(c), *dispatcher_);
-}
-
-void TCustomComPort::setXOffChar(quint8 c) {
-    xoffChar_ = c;
-    if (state_ == psOpen)
-        check(dispatcher_->SetXOffChar(c), *dispatcher_);
-}
-
-void TCustomComPort::setBufferFull(quint16 n) {
-    bufferFull_ = n;
-    if (state_ == psOpen)
-        writeSettings();
-}
-
-void TCustomComPort::setBufferResume(quint16 n) {
-    bufferResume_ = n;
-    if (state_ == psOpen)
-        writeSettings();
+        check(dispatcher_->SetLine(baud_, quint16(Parity()), DataBits(), StopBits()), *dispatcher_);
 }
 
 void TCustomComPort::setOpen(bool open) {
@@ -167,16 +92,17 @@ void TCustomComPort::openPort() {
         dispatcher_ = std::make_unique<TSerialDispatcher>();
         dispatcher_->setThreadErrorHandler(threadErrorHandler());
         quint32 flow = 0;
-        if (dtr_)
+        if (DTR())
             flow |= kFlowDtrOn;
-        if (rts_)
+        if (RTS())
             flow |= kFlowRtsOn;
-        if (hwFlow_ & hwfUseDTR)
+        if (HWFlowOptions() & hwfUseDTR)
             flow |= kFlowUseDtr;
-        if (hwFlow_ & hwfUseRTS)
+        if (HWFlowOptions() & hwfUseRTS)
             flow |= kFlowUseRts;
-        const int result = dispatcher_->InitPort(comDeviceName(comNumber_), baud_, quint16(parity_),
-                                                 dataBits_, stopBits_, inSize_, outSize_, flow);
+        const int result =
+            dispatcher_->InitPort(comDeviceName(comNumber_), baud_, quint16(Parity()), DataBits(),
+                                  StopBits(), InSize(), OutSize(), flow);
         lastDevicePath_ = dispatcher_->devicePath();
         check(mapOpenResult(result), *dispatcher_);
         state_ = psOpen;
@@ -190,15 +116,17 @@ void TCustomComPort::openPort() {
 
 void TCustomComPort::writeSettings() {
     TSerialDispatcher& d = *dispatcher_;
-    const bool cts = (hwFlow_ & (hwfRequireCTS | hwfUseRTS)) != 0;
-    check(d.SetHWFlowOptions(cts, (hwFlow_ & hwfRequireDSR) != 0, bufferFull_, bufferResume_), d);
-    check(d.SetSWFlowOptions(swFlow_ == swfTransmit || swFlow_ == swfBoth,
-                             swFlow_ == swfReceive || swFlow_ == swfBoth),
+    const bool cts = (HWFlowOptions() & (hwfRequireCTS | hwfUseRTS)) != 0;
+    check(d.SetHWFlowOptions(cts, (HWFlowOptions() & hwfRequireDSR) != 0, BufferFull(),
+                             BufferResume()),
           d);
-    check(d.SetXOnChar(xonChar_), d);
-    check(d.SetXOffChar(xoffChar_), d);
-    check(d.SetDTR(dtr_), d);
-    check(d.SetRTS(rts_), d);
+    check(d.SetSWFlowOptions(SWFlowOptions() == swfTransmit || SWFlowOptions() == swfBoth,
+                             SWFlowOptions() == swfReceive || SWFlowOptions() == swfBoth),
+          d);
+    check(d.SetXOnChar(XOnChar()), d);
+    check(d.SetXOffChar(XOffChar()), d);
+    check(d.SetDTR(DTR()), d);
+    check(d.SetRTS(RTS()), d);
 }
 
 void TCustomComPort::closePort() {
@@ -250,6 +178,11 @@ bool TCustomComPort::CanWrite() const {
 
 QString TCustomComPort::DevicePath() const {
     return lastDevicePath_;
+}
+
+void setUpClockPort(TCustomComPort& port) {
+    port.setBaud(kClockBaud);
+    port.setAutoOpen(false);
 }
 
 bool PortPresent(quint16 n) {

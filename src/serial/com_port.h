@@ -43,32 +43,22 @@ public:
 
     qint32 Baud() const { return baud_; }
     void setBaud(qint32 baud);
-    TParity Parity() const { return parity_; }
-    void setParity(TParity parity);
-    quint16 DataBits() const { return dataBits_; }
-    void setDataBits(quint16 bits);
-    quint16 StopBits() const { return stopBits_; }
-    void setStopBits(quint16 bits);
-    quint16 InSize() const { return inSize_; }
-    void setInSize(quint16 size);
-    quint16 OutSize() const { return outSize_; }
-    void setOutSize(quint16 size);
-    bool DTR() const { return dtr_; }
-    void setDTR(bool on);
-    bool RTS() const { return rts_; }
-    void setRTS(bool on);
-    THWFlowOptions HWFlowOptions() const { return hwFlow_; }
-    void setHWFlowOptions(THWFlowOptions options);
-    TSWFlowOptions SWFlowOptions() const { return swFlow_; }
-    void setSWFlowOptions(TSWFlowOptions options);
-    quint8 XOnChar() const { return xonChar_; }
-    void setXOnChar(quint8 c);
-    quint8 XOffChar() const { return xoffChar_; }
-    void setXOffChar(quint8 c);
-    quint16 BufferFull() const { return bufferFull_; }
-    void setBufferFull(quint16 n);
-    quint16 BufferResume() const { return bufferResume_; }
-    void setBufferResume(quint16 n);
+    // The line settings in force, the layer's defaults (the clock's port sets only Baud and
+    // AutoOpen): no parity, 8 data bits, one stop bit, 4096-byte driver queues, DTR and RTS
+    // asserted, no hardware or software flow control, XON 17 and XOFF 19, no buffer limits.
+    static constexpr TParity Parity() { return pNone; }
+    static constexpr quint16 DataBits() { return 8; }
+    static constexpr quint16 StopBits() { return 1; }
+    static constexpr quint16 InSize() { return 4096; }
+    static constexpr quint16 OutSize() { return 4096; }
+    static constexpr bool DTR() { return true; }
+    static constexpr bool RTS() { return true; }
+    static constexpr THWFlowOptions HWFlowOptions() { return 0; }
+    static constexpr TSWFlowOptions SWFlowOptions() { return swfNone; }
+    static constexpr quint8 XOnChar() { return 17; }
+    static constexpr quint8 XOffChar() { return 19; }
+    static constexpr quint16 BufferFull() { return 0; }
+    static constexpr quint16 BufferResume() { return 0; }
     bool PromptForPort() const { return promptForPort_; }
     void setPromptForPort(bool on) { promptForPort_ = on; }
     bool AutoOpen() const { return autoOpen_; }
@@ -107,24 +97,10 @@ private:
     void openPort();
     void closePort();
     void writeSettings();
-    void applyLine();
     bool autoOpened();
 
     quint16 comNumber_ = 0;
     qint32 baud_ = 19200;
-    TParity parity_ = pNone;
-    quint16 dataBits_ = 8;
-    quint16 stopBits_ = 1;
-    quint16 inSize_ = 4096;
-    quint16 outSize_ = 4096;
-    bool dtr_ = true;
-    bool rts_ = true;
-    THWFlowOptions hwFlow_ = 0;
-    TSWFlowOptions swFlow_ = swfNone;
-    quint8 xonChar_ = 17;
-    quint8 xoffChar_ = 19;
-    quint16 bufferFull_ = 0;
-    quint16 bufferResume_ = 0;
     bool promptForPort_ = true;
     bool autoOpen_ = true;
 
@@ -139,6 +115,11 @@ class TComPort : public TCustomComPort {
 public:
     using TCustomComPort::TCustomComPort;
 };
+
+// The clock's port as the window and the commands use it: 4800 baud, and opened by the send
+// cycle alone (never implicitly by a write); the other settings stay at the defaults above.
+inline constexpr qint32 kClockBaud = 4800;
+void setUpClockPort(TCustomComPort& port);
 
 // Availability of port n (1..), asked without opening it. False for 0.
 bool PortPresent(quint16 n);

@@ -46,4 +46,7 @@ bool serialDevicePresent(const QString& path, const QString& sysfsRoot = QString
 // wrong with it. Empty when there is no link to tell about (no link and no device is normal).
 QString portAbsenceReason(quint16 n);
 
+// Where a port comes from, for telling a user that none is present.
+QString portsHint();
+
 }  // namespace qev

@@ -40,6 +40,10 @@ DeviceCheck examineDevice(const QString& path, const QString& sysfsRoot) {
     return {};
 }
 
+QString portsHint() {
+    return QStringLiteral("Connect the clock's adapter; Device Manager shows its COMn name.");
+}
+
 QString portAbsenceReason(quint16) {
     return {};  // no links here: a port is there or it is not
 }

@@ -1,6 +1,6 @@
 #include "serial/serial_errors.h"
 
-#include "protocol/file_kind.h"
+#include "base/file_kind.h"
 #include "serial/device_naming.h"
 #include "serial/serial_device.h"
 

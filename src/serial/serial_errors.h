@@ -1,7 +1,7 @@
 #pragma once
 // The errors of the serial port layer, with their codes and texts.
 
-#include "protocol/exception.h"
+#include "base/exception.h"
 
 #include <exception>
 #include <functional>

@@ -6,20 +6,13 @@ namespace qev {
 
 TFormStorage::TFormStorage(QObject* owner) : QObject(owner) {}
 
-void TFormStorage::setAppStoragePath(const QString& path) {
-    appStoragePath_ = path;
-    if (!appStoragePath_.endsWith(u'\\')) {
-        appStoragePath_.append(u'\\');
-    }
-}
-
 void TFormStorage::resolvePath() {
     static const QString macro = QStringLiteral("%FORM_NAME%");
     const qsizetype at = appStoragePath_.indexOf(macro, 0, Qt::CaseInsensitive);
     if (at >= 0 && parent() != nullptr) {
-        QString resolved = appStoragePath_;
-        resolved.replace(at, macro.size(), parent()->objectName());
-        setAppStoragePath(resolved);
+        appStoragePath_.replace(at, macro.size(), parent()->objectName());
+        if (!appStoragePath_.endsWith(u'\\'))
+            appStoragePath_.append(u'\\');
     }
 }
 
@@ -146,12 +139,10 @@ void TFormStorage::RestoreFormPlacement() {
     }
     resolvePath();
     saved_ = false;
-    const qint32 stored = appStorage_->ReadInteger(
-        TSettingsStore::ConcatPaths({appStoragePath_, QStringLiteral("FormVersion")}), 0);
-    const bool restore = versionCheck_ == fpvcNocheck ||
-                         (versionCheck_ == fpvcCheckGreaterEqual && stored >= version_) ||
-                         (versionCheck_ == fpvcCheckEqual && stored == version_);
-    if (restore) {
+    const qint32 stored =
+        appStorage_->ReadInteger(TSettingsStore::ConcatPaths({appStoragePath_, kVersionName}), 0);
+    static_assert(kVersionCheck == fpvcCheckGreaterEqual);
+    if (stored >= kVersion) {
         restored_ = true;
         LoadObjectsProps(parent(), StoredProps());
     }
@@ -166,11 +157,8 @@ void TFormStorage::SaveFormPlacement() {
     resolvePath();
     // One save, one replacement of the file: a crash leaves the previous save whole.
     appStorage_->batch([this] {
-        if (versionCheck_ != fpvcNocheck) {
-            appStorage_->WriteInteger(
-                TSettingsStore::ConcatPaths({appStoragePath_, QStringLiteral("FormVersion")}),
-                version_);
-        }
+        appStorage_->WriteInteger(TSettingsStore::ConcatPaths({appStoragePath_, kVersionName}),
+                                  kVersion);
         // Without a completed restore the stored values may be newer than the controls'
         // defaults, so only the version is written.
         if (restored_) {
@@ -208,19 +196,19 @@ void TFormStorage::runHook(void (TFormStorage::*sequence)()) {
 }
 
 void TFormStorage::onShow() {
-    if (active_ && !restored_ && appStorage_ != nullptr) {
+    if (!restored_ && appStorage_ != nullptr) {
         runHook(&TFormStorage::RestoreFormPlacement);
     }
 }
 
 void TFormStorage::onCloseQuery(bool& canClose) {
-    if (canClose && active_ && appStorage_ != nullptr) {
+    if (canClose && appStorage_ != nullptr) {
         runHook(&TFormStorage::SaveFormPlacement);
     }
 }
 
 void TFormStorage::onDestroy() {
-    if (active_ && !saved_ && appStorage_ != nullptr) {
+    if (!saved_ && appStorage_ != nullptr) {
         runHook(&TFormStorage::SaveFormPlacement);
     }
 }

@@ -39,20 +39,19 @@ public:
     // The owner is the window whose controls are stored; it is also the QObject parent.
     explicit TFormStorage(QObject* owner);
 
+    // The settings in force: the path below the store, in which "%FORM_NAME%" stands for the
+    // owner's object name; the version written as FormVersion, and the check a stored version
+    // must pass to be restored (a missing one reads as 0 and passes, a negative one fails).
+    static constexpr QLatin1StringView kAppStoragePath{"%FORM_NAME%\\"};
+    static constexpr QLatin1StringView kVersionName{"FormVersion"};
+    static constexpr int kVersion = 0;
+    static constexpr TFormPlacementVersionCheck kVersionCheck = fpvcCheckGreaterEqual;
+
     TSettingsStore* AppStorage() const { return appStorage_; }
     void setAppStorage(TSettingsStore* store) { appStorage_ = store; }
-    // "%FORM_NAME%" is replaced by the owner's object name; a trailing backslash is added.
-    const QString& AppStoragePath() const { return appStoragePath_; }
-    void setAppStoragePath(const QString& path);
     // "Component.Property" entries; after loaded(), built from the linked components' names.
     QStringList StoredProps() const;
     void setStoredProps(const QStringList& entries);
-    int Version() const { return version_; }
-    void setVersion(int version) { version_ = version; }
-    TFormPlacementVersionCheck VersionCheck() const { return versionCheck_; }
-    void setVersionCheck(TFormPlacementVersionCheck check) { versionCheck_ = check; }
-    bool Active() const { return active_; }
-    void setActive(bool active) { active_ = active; }
 
     // Where errors of the hooks and the store's notices go; without one they are rethrown.
     void setErrorReporter(ErrorReporter reporter) { reporter_ = std::move(reporter); }
@@ -101,13 +100,10 @@ private:
     void reportNotices();
 
     QPointer<TSettingsStore> appStorage_;
-    QString appStoragePath_ = QStringLiteral("%FORM_NAME%\\");
+    QString appStoragePath_ = kAppStoragePath;
     QStringList storedProps_;
     QList<Link> links_;
     bool linked_ = false;
-    int version_ = 0;
-    TFormPlacementVersionCheck versionCheck_ = fpvcCheckGreaterEqual;
-    bool active_ = true;
     bool restored_ = false;
     bool saved_ = false;
     bool showSeen_ = false;

@@ -1,7 +1,7 @@
 #pragma once
 // The settings file in memory: keys holding named values, with the registry's rules that names
 // compare without regard to letter case and that a key exists when it or any key below it does.
-// Parsing and writing follow the text form the registry editor exports and imports.
+// Writing follows the text form the registry editor exports and imports (reg_parser.h reads it).
 
 #include "settings/reg_value.h"
 
@@ -16,6 +16,10 @@
 #include <vector>
 
 namespace qev {
+
+// The first line of a settings file, and the older one the registry editor also reads.
+inline constexpr QLatin1StringView kRegFileHeader("Windows Registry Editor Version 5.00");
+inline constexpr QLatin1StringView kRegFileOldHeader("REGEDIT4");
 
 class RegDocument {
 public:
@@ -56,26 +60,5 @@ private:
 
     std::map<QString, Key> keys_;  // by case-folded path
 };
-
-struct RegParseIssue {
-    int line = 0;  // 1-based physical line, 0 for the whole file
-    QString reason;
-};
-
-struct RegParseResult {
-    RegDocument document;
-    // False when the file is not a settings file at all (no header, too large); the document is
-    // empty then. Otherwise every line that could be read is in the document.
-    bool readable = true;
-    QString problem;
-    // Lines that were skipped; the values of all other lines are kept.
-    QList<RegParseIssue> issues;
-};
-
-// Larger files are not ours: a whole registry export, or garbage.
-inline constexpr qint64 kMaxSettingsFileBytes = 8 * 1024 * 1024;
-
-// Reads UTF-8 (with or without a byte-order mark) and UTF-16 with a byte-order mark.
-RegParseResult parseRegFile(const QByteArray& bytes);
 
 }  // namespace qev

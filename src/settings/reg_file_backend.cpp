@@ -1,6 +1,7 @@
 #include "settings/reg_file_backend.h"
 
-#include "protocol/file_kind.h"
+#include "base/file_kind.h"
+#include "settings/reg_parser.h"
 #include "settings/settings_errors.h"
 #include "settings/settings_file.h"
 

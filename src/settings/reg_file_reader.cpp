@@ -1,5 +1,6 @@
 #include "settings/reg_file_reader.h"
 
+#include "settings/reg_parser.h"
 #include "settings/settings_errors.h"
 #include "settings/settings_file.h"
 

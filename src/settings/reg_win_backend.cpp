@@ -1,6 +1,5 @@
 #include "settings/reg_win_backend.h"
 
-#include "settings/platform_backend.h"
 #include "settings/settings_errors.h"
 
 #include <windows.h>
@@ -63,10 +62,6 @@ EStoreError writeError(const QString& text, LSTATUS status) {
 }
 
 }  // namespace
-
-std::unique_ptr<SettingsBackend> createPlatformSettingsBackend() {
-    return std::make_unique<RegistryBackend>();
-}
 
 QString RegistryBackend::displayKey(const QString& key) const {
     return kHive + u'\\' + key;

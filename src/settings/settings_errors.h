@@ -2,7 +2,7 @@
 // Errors of the settings store. Messages keep the registry's wording; where the registry names
 // its hive, the file backend names its file, which is what a user can go and look at.
 
-#include "protocol/exception.h"
+#include "base/exception.h"
 
 namespace qev {
 

@@ -1,6 +1,6 @@
 #include "settings/settings_file.h"
 
-#include "protocol/file_kind.h"
+#include "base/file_kind.h"
 
 #include <QFile>
 

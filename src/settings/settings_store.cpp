@@ -33,11 +33,11 @@ QString TSettingsStore::ConcatPaths(const QStringList& pieces) {
 TSettingsStore::KeyAndName TSettingsStore::splitPath(const QString& path) const {
     const qsizetype cut = path.lastIndexOf(u'\\');
     const QString folder = cut < 0 ? QString() : path.left(cut);
-    return {ConcatPaths({root_, folder}), cut < 0 ? path : path.mid(cut + 1)};
+    return {ConcatPaths({kRoot, folder}), cut < 0 ? path : path.mid(cut + 1)};
 }
 
 QString TSettingsStore::listKey(const QString& path) const {
-    return ConcatPaths({root_, path});
+    return ConcatPaths({kRoot, path});
 }
 
 bool TSettingsStore::ValueStored(const QString& path) {

@@ -33,8 +33,8 @@ public:
     ~TSettingsStore() override;
 
     // Every key path starts here; used literally.
-    const QString& Root() const { return root_; }
-    void setRoot(const QString& root) { root_ = root; }
+    static constexpr QLatin1StringView kRoot{"Software\\QEV"};
+    QString Root() const { return kRoot; }
     SettingsBackend& backend() { return *backend_; }
 
     // Joins with single backslashes, dropping empty segments; a piece after the first that
@@ -86,7 +86,6 @@ private:
     void writeStringList(const QString& path, const QStringList& list);
 
     std::unique_ptr<SettingsBackend> backend_;
-    QString root_ = QStringLiteral("Software\\QEV");
     QSet<QString> told_;
     QList<std::exception_ptr> notices_;
     QHash<QString, QString> unread_;  // list keys refused by a read, with what was wrong

@@ -1,9 +1,9 @@
 #include "widgets/date_picker_edit.h"
 
-#include "protocol/exception.h"
-#include "widgets/date_value.h"
+#include "base/error_sink.h"
+#include "base/exception.h"
+#include "protocol/date_time_value.h"
 #include "widgets/drop_calendar.h"
-#include "widgets/error_sink.h"
 #include "widgets/local_clock.h"
 
 #include <QApplication>
@@ -129,7 +129,7 @@ void TDatePickerEdit::refreshDisplay() {
         return;
     }
     asInternalChange(*this, [this] {
-        if (date_ != noDateValue_) {
+        if (date_ != NoDateValue()) {
             if (EditMask() != mask_) {
                 setEditMask(mask_);
             }
@@ -138,7 +138,7 @@ void TDatePickerEdit::refreshDisplay() {
             if (isMasked()) {
                 setEditMask(QString());
             }
-            setMaskedText(noDateText_);
+            setMaskedText(NoDateText());
         }
     });
 }
@@ -159,37 +159,22 @@ bool TDatePickerEdit::acceptable(double value) {
 }
 
 void TDatePickerEdit::setDate(double value) {
-    if (value == noDateValue_ && !allowNoDate_) {
+    if (value == NoDateValue() && !allowNoDate_) {
         throw Exception(QStringLiteral("%1 must have a date!").arg(objectName()));
     }
-    if (value != date_ && (value == noDateValue_ || acceptable(value))) {
+    if (value != date_ && (value == NoDateValue() || acceptable(value))) {
         date_ = value;
         emit changed();
     }
     refreshDisplay();
 }
 
-void TDatePickerEdit::setNoDateValue(double value) {
-    noDateValue_ = value;
-    refreshDisplay();
-}
-
-void TDatePickerEdit::setNoDateText(const QString& text) {
-    noDateText_ = text;
-    refreshDisplay();
-}
-
 void TDatePickerEdit::setChecked(bool checked) {
     if (!checked) {
-        setDate(noDateValue_);
-    } else if (date_ == noDateValue_) {
+        setDate(NoDateValue());
+    } else if (date_ == NoDateValue()) {
         setDate(valueOfDate(localToday()));
     }
-}
-
-bool TDatePickerEdit::HasValidDate() const {
-    double d = date_;
-    return ConvertTextToDate(maskedText(), d, false, false);
 }
 
 bool TDatePickerEdit::ConvertTextToDate(const QString& text, double& date, bool force,
@@ -197,8 +182,8 @@ bool TDatePickerEdit::ConvertTextToDate(const QString& text, double& date, bool 
     if (!force && !Validate(text)) {
         return false;
     }
-    if (allowNoDate_ && (maskedText() == noDateText_ || text == emptyMaskText_)) {
-        date = noDateValue_;
+    if (allowNoDate_ && (maskedText() == NoDateText() || text == emptyMaskText_)) {
+        date = NoDateValue();
         return true;
     }
     QString figures = GetValidDateString(text);
@@ -256,21 +241,21 @@ void TDatePickerEdit::Change() {
     }
     dateError_ = false;
     const QString text = maskedText();
-    if (!destroying_ && text != noDateText_ && !text.isEmpty()) {
+    if (!destroying_ && text != NoDateText() && !text.isEmpty()) {
         double d = date_;
         if (ConvertTextToDate(text, d, false, false)) {
             // The text stays as typed: the refresh is skipped during the internal change.
             asInternalChange(*this, [&] { setDate(d); });
-        } else if (!deleting_ && enableValidation_) {
+        } else if (!deleting_ && EnableValidation()) {
             const int caret = changeCaret();
             const TDateFigureInfo* figure = figureAtCaret(caret);
             if (figure && caret == figure->Start - 1 + figure->Length) {
                 correctFigure(*figure);
             }
-            double edited = noDateValue_;
+            double edited = NoDateValue();
             const bool inYear = figure && figure->Index == 2;
             ConvertTextToDate(maskedText(), edited, inYear, false);
-            if (alwaysReturnEditDate_) {
+            if (AlwaysReturnEditDate()) {
                 date_ = edited;
             }
         }
@@ -280,7 +265,7 @@ void TDatePickerEdit::Change() {
 
 double TDatePickerEdit::convertOnLeave() {
     double d = date_;
-    if (!enableValidation_ || maskedText() == noDateText_) {
+    if (!EnableValidation() || maskedText() == NoDateText()) {
         return d;
     }
     try {
@@ -296,7 +281,7 @@ double TDatePickerEdit::convertOnLeave() {
 
 void TDatePickerEdit::DoExit() {
     const double d = convertOnLeave();
-    if (allowNoDate_ && d == noDateValue_) {
+    if (allowNoDate_ && d == NoDateValue()) {
         emit exited();
         return;
     }
@@ -311,14 +296,14 @@ void TDatePickerEdit::keyPressEvent(QKeyEvent* event) {
         return;
     }
     const QKeySequence pressed(QKeyCombination(mods, Qt::Key(key)));
-    if (!noDateShortcut_.isEmpty() && pressed == noDateShortcut_) {
+    if (pressed == NoDateShortcut()) {
         event->accept();
         if (!isReadOnly() && allowNoDate_) {
-            runGuarded([this] { setDate(noDateValue_); });
+            runGuarded([this] { setDate(NoDateValue()); });
         }
         return;
     }
-    if (!clickKey_.isEmpty() && pressed == clickKey_) {
+    if (pressed == ClickKey()) {
         event->accept();
         DropDown();
         return;
@@ -404,9 +389,9 @@ void TDatePickerEdit::DropDown() {
     const QDate today = localToday();
     QDate selected = today;
     const QString text = maskedText();
-    double d = noDateValue_;
-    if (!text.trimmed().isEmpty() && text != noDateText_ &&
-        ConvertTextToDate(text, d, false, false) && d != noDateValue_) {
+    double d = NoDateValue();
+    if (!text.trimmed().isEmpty() && text != NoDateText() &&
+        ConvertTextToDate(text, d, false, false) && d != NoDateValue()) {
         selected = dateOfValue(d);
     }
     popupDate_ = selected;

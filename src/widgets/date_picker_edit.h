@@ -2,6 +2,7 @@
 // The date field: a masked field whose mask comes from its date format, holding a date value
 // beside its text, with a drop-down calendar.
 
+#include "protocol/date_time_value.h"
 #include "widgets/date_format.h"
 #include "widgets/mask_edit.h"
 
@@ -35,23 +36,19 @@ public:
 
     bool AllowNoDate() const { return allowNoDate_; }
     void setAllowNoDate(bool allow) { allowNoDate_ = allow; }
-    double NoDateValue() const { return noDateValue_; }
-    void setNoDateValue(double value);
-    QString NoDateText() const { return noDateText_; }
-    void setNoDateText(const QString& text);
-    bool AlwaysReturnEditDate() const { return alwaysReturnEditDate_; }
-    void setAlwaysReturnEditDate(bool on) { alwaysReturnEditDate_ = on; }
-    bool EnableValidation() const { return enableValidation_; }
-    void setEnableValidation(bool on) { enableValidation_ = on; }
-    QKeySequence NoDateShortcut() const { return noDateShortcut_; }
-    void setNoDateShortcut(const QKeySequence& key) { noDateShortcut_ = key; }
-    QKeySequence ClickKey() const { return clickKey_; }
-    void setClickKey(const QKeySequence& key) { clickKey_ = key; }
+    // The settings in force: no date is the value 0.0 (30 December 1899), shown as an empty
+    // field; the text sets Date as it is typed and is checked when the field is left; Alt+Delete
+    // empties the field and Alt+Down opens the calendar.
+    static constexpr double NoDateValue() { return kNoDateValue; }
+    static QString NoDateText() { return QString(); }
+    static constexpr bool AlwaysReturnEditDate() { return true; }
+    static constexpr bool EnableValidation() { return true; }
+    static QKeySequence NoDateShortcut() { return QKeySequence(Qt::ALT | Qt::Key_Delete); }
+    static QKeySequence ClickKey() { return QKeySequence(Qt::ALT | Qt::Key_Down); }
 
-    bool Checked() const { return date_ != noDateValue_; }
+    bool Checked() const { return date_ != NoDateValue(); }
     void setChecked(bool checked);
-    bool IsEmpty() const { return date_ == noDateValue_; }
-    bool HasValidDate() const;
+    bool IsEmpty() const { return date_ == NoDateValue(); }
     bool DateError() const { return dateError_; }
 
     const DateFigures& dateFigures() const { return figures_; }
@@ -98,12 +95,6 @@ private:
     QString dateFormat_;
     QChar dateSeparator_ = u'/';
     bool allowNoDate_ = true;
-    double noDateValue_ = 0.0;
-    QString noDateText_;
-    bool alwaysReturnEditDate_ = true;
-    bool enableValidation_ = true;
-    QKeySequence noDateShortcut_{Qt::ALT | Qt::Key_Delete};
-    QKeySequence clickKey_{Qt::ALT | Qt::Key_Down};
 
     QString internalFormat_;
     QString mask_;

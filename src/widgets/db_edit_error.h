@@ -1,7 +1,7 @@
 #pragma once
 // The error a masked field raises when it is left with a required position empty.
 
-#include "protocol/exception.h"
+#include "base/exception.h"
 
 namespace qev {
 

@@ -1,6 +1,6 @@
 #include "widgets/drop_calendar.h"
 
-#include "widgets/error_sink.h"
+#include "base/error_sink.h"
 
 #include <QApplication>
 #include <QCalendarWidget>

@@ -1,8 +1,8 @@
 #include "widgets/mask_edit.h"
 
+#include "base/error_sink.h"
 #include "widgets/beep.h"
 #include "widgets/db_edit_error.h"
-#include "widgets/error_sink.h"
 
 #include <QApplication>
 #include <QClipboard>

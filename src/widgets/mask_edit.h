@@ -31,7 +31,6 @@ public:
     // Exactly what the field shows.
     QString EditText() const;
     void setEditText(const QString& text);
-    void Clear() { setMaskedText(QString()); }
 
     // Set by the user's typing or deleting, cleared by setMaskedText and by Escape's restore.
     bool Modified() const;

@@ -1,8 +1,8 @@
 // The radio group and list box as the form storage sees them: through their properties.
 
-#include "app/list_box.h"
-#include "app/radio_group.h"
 #include "test_application.h"
+#include "widgets/list_box.h"
+#include "widgets/radio_group.h"
 
 #include <QApplication>
 #include <QLineEdit>

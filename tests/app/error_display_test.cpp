@@ -4,7 +4,7 @@
 #include "app/error_display.h"
 #include "test_application.h"
 
-#include "protocol/exception.h"
+#include "base/exception.h"
 
 #include <QApplication>
 #include <QMessageBox>

@@ -4,8 +4,8 @@
 #include "app/setzone.h"
 #include "test_application.h"
 
+#include "base/exception.h"
 #include "modal_helpers.h"
-#include "protocol/exception.h"
 #include "widgets/locale_formats.h"
 #include "widgets/mask_edit.h"
 

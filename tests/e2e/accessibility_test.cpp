@@ -2,7 +2,6 @@
 // pressed has a name of its own in its window, and shows when it has the keyboard focus.
 
 #include "app/application.h"
-#include "app/list_box.h"
 #include "app/mainform_u.h"
 #include "app/setzone.h"
 #include "modal_helpers.h"
@@ -10,6 +9,7 @@
 #include "test_application.h"
 #include "widgets/date_picker_edit.h"
 #include "widgets/drop_calendar.h"
+#include "widgets/list_box.h"
 
 #include <QAccessible>
 #include <QPushButton>

@@ -1,8 +1,8 @@
 // The command line end to end: the real program run as a timer or a shell runs it, without a
 // display, on ports that are ptys linked in a private config folder.
 
-#include "app/command_line.h"
-#include "app/cli_commands.h"
+#include "cli/command_line.h"
+#include "cli/cli_commands.h"
 #include "protocol/messages.h"
 #include "protocol/zone_line.h"
 #include "pty_pair.h"

@@ -1,9 +1,7 @@
 // The main window driven by keys and clicks alone, in more than one locale: choosing a zone,
 // confirming it unchanged, and what the send buttons refuse.
 
-#include "app/list_box.h"
 #include "app/mainform_u.h"
-#include "app/radio_group.h"
 #include "app/setzone.h"
 #include "line_recorder.h"
 #include "modal_helpers.h"
@@ -11,8 +9,10 @@
 #include "serial/prompt/com_select_form.h"
 #include "test_application.h"
 #include "widgets/date_picker_edit.h"
+#include "widgets/list_box.h"
 #include "widgets/locale_formats.h"
 #include "widgets/mask_edit.h"
+#include "widgets/radio_group.h"
 
 #include "app/application.h"
 

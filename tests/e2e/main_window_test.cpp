@@ -3,9 +3,7 @@
 
 #include "app/application.h"
 #include "app/error_display.h"
-#include "app/list_box.h"
 #include "app/mainform_u.h"
-#include "app/radio_group.h"
 #include "app/setzone.h"
 #include "line_recorder.h"
 #include "modal_helpers.h"
@@ -13,7 +11,9 @@
 #include "protocol/zone_line.h"
 #include "serial/prompt/com_select_form.h"
 #include "test_application.h"
+#include "widgets/list_box.h"
 #include "widgets/mask_edit.h"
+#include "widgets/radio_group.h"
 
 #include "widgets/date_picker_edit.h"
 #include "widgets/drop_calendar.h"

@@ -3,7 +3,7 @@
 
 #include "app/application.h"
 #include "app/mainform_u.h"
-#include "app/radio_group.h"
+#include "base/error_sink.h"
 #include "modal_helpers.h"
 #include "recording_device.h"
 #include "serial/com_port.h"
@@ -11,7 +11,7 @@
 #include "serial/prompt/com_select_form.h"
 #include "serial/transmission.h"
 #include "test_application.h"
-#include "widgets/error_sink.h"
+#include "widgets/radio_group.h"
 
 #include <QComboBox>
 #include <QLocale>

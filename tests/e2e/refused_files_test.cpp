@@ -5,15 +5,15 @@
 // Each run is bounded by a watchdog, so a regression that waits fails instead of hanging.
 
 #include "app/application.h"
-#include "app/list_box.h"
 #include "app/mainform_u.h"
-#include "app/radio_group.h"
 #include "app/setzone.h"
 #include "hostile_files.h"
 #include "modal_helpers.h"
 #include "protocol/zone_line.h"
 #include "serial/prompt/com_select_form.h"
 #include "test_application.h"
+#include "widgets/list_box.h"
+#include "widgets/radio_group.h"
 
 #include <QComboBox>
 #include <QDir>

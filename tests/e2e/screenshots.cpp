@@ -2,11 +2,11 @@
 // zone 04 of a sample list) as mainform.png and setzone.png, for the documentation.
 
 #include "app/application.h"
-#include "app/list_box.h"
 #include "app/mainform_u.h"
 #include "app/setzone.h"
 #include "modal_helpers.h"
 #include "protocol/zone_line.h"
+#include "widgets/list_box.h"
 
 #include <QDir>
 #include <QTemporaryDir>

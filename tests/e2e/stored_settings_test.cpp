@@ -2,14 +2,14 @@
 // settings file, a zone and the port changed, the window closed, and the file read back.
 
 #include "app/application.h"
-#include "app/list_box.h"
 #include "app/mainform_u.h"
-#include "app/radio_group.h"
 #include "app/setzone.h"
 #include "modal_helpers.h"
 #include "protocol/zone_line.h"
 #include "test_application.h"
+#include "widgets/list_box.h"
 #include "widgets/mask_edit.h"
+#include "widgets/radio_group.h"
 
 #include <QCheckBox>
 #include <QDir>

@@ -4,13 +4,13 @@
 // the window). The timed sends' clock is shifted to a chosen point of a second, so the waits
 // are known. Run in two locales, one with "." between the hours, minutes and seconds.
 
-#include "app/list_box.h"
-#include "app/radio_group.h"
 #include "protocol/date_time_value.h"
 #include "second_checks.h"
 #include "serial/prompt/com_select_form.h"
 #include "widgets/date_picker_edit.h"
+#include "widgets/list_box.h"
 #include "widgets/mask_edit.h"
+#include "widgets/radio_group.h"
 #include "window_fixture.h"
 
 #include <QComboBox>

@@ -2,7 +2,7 @@
 // parses or raises the conversion error, and a decimal text that parses has the value the
 // standard library reads.
 
-#include "protocol/exception.h"
+#include "base/exception.h"
 #include "protocol/int_conversion.h"
 #include "protocol/messages.h"
 #include "protocol/zone_line.h"

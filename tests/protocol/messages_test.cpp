@@ -1,6 +1,6 @@
 #include "protocol/messages.h"
+#include "base/exception.h"
 #include "protocol/date_time_value.h"
-#include "protocol/exception.h"
 #include "protocol/zone_line.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
 #include "protocol/zone_line.h"
-#include "protocol/exception.h"
+#include "base/exception.h"
 
 #include <gtest/gtest.h>
 

@@ -2,6 +2,7 @@
 // what is written reads back the same.
 
 #include "settings/reg_document.h"
+#include "settings/reg_parser.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>

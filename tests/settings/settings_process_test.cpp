@@ -1,6 +1,7 @@
 // Other processes on the same file: one killed in the middle of saving, two saving at once.
 
 #include "settings/reg_document.h"
+#include "settings/reg_parser.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>

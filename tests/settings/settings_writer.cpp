@@ -2,7 +2,7 @@
 //   settings_writer <file> list <lines>      saves a list of that many lines over and over
 //   settings_writer <file> values <prefix> <n>  writes n integers named <prefix>0.. once each
 
-#include "protocol/exception.h"
+#include "base/exception.h"
 #include "settings/reg_file_backend.h"
 #include "settings/settings_store.h"
 

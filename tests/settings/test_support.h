@@ -4,6 +4,7 @@
 
 #include "settings/form_storage.h"
 #include "settings/reg_file_backend.h"
+#include "settings/reg_parser.h"
 #include "settings/settings_errors.h"
 #include "settings/settings_store.h"
 

@@ -1,9 +1,9 @@
 #include "widgets/date_format.h"
-#include "widgets/date_value.h"
-#include "widgets/error_sink.h"
+#include "base/error_sink.h"
+#include "protocol/date_time_value.h"
 #include "widgets/parsed_mask.h"
 
-#include "protocol/exception.h"
+#include "base/exception.h"
 
 #include <gtest/gtest.h>
 

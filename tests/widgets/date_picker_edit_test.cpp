@@ -1,7 +1,7 @@
 #include "widgets/date_picker_edit.h"
 
+#include "protocol/date_time_value.h"
 #include "test_fields.h"
-#include "widgets/date_value.h"
 #include "widgets/drop_calendar.h"
 #include "widgets/local_clock.h"
 

@@ -1,9 +1,9 @@
 // Saves pictures of the time, offset and date fields, empty and filled, and of the open
 // calendar, into the folder given as the first argument (default /tmp), enlarged by the second.
 
+#include "base/error_sink.h"
 #include "widgets/date_picker_edit.h"
 #include "widgets/drop_calendar.h"
-#include "widgets/error_sink.h"
 #include "widgets/mask_edit.h"
 
 #include <QApplication>

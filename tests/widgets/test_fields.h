@@ -2,10 +2,10 @@
 // What the widget tests share: a shown, active window with a field and a second control to take
 // the focus, a recorder of reported errors and a beep counter.
 
-#include "protocol/exception.h"
+#include "base/error_sink.h"
+#include "base/exception.h"
 #include "widgets/beep.h"
 #include "widgets/db_edit_error.h"
-#include "widgets/error_sink.h"
 
 #include <QLineEdit>
 #include <QTest>

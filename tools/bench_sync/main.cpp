@@ -9,9 +9,9 @@
 #include "pty_pair.h"
 
 #include "app/application.h"
-#include "app/cli_commands.h"
-#include "app/command_line.h"
 #include "app/mainform_u.h"
+#include "cli/cli_commands.h"
+#include "cli/command_line.h"
 #include "protocol/messages.h"
 #include "serial/sync_timing.h"
 #include "serial/transmitter.h"

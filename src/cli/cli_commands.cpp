@@ -1,19 +1,15 @@
-#include "app/cli_commands.h"
+#include "cli/cli_commands.h"
 
-#include "app/error_display.h"
-#include "app/stop_signals.h"
+#include "base/error_text.h"
+#include "cli/stop_signals.h"
 #include "protocol/date_time_value.h"
 #include "protocol/messages.h"
 #include "protocol/zone_line.h"
 #include "serial/com_port.h"
 #include "serial/device_naming.h"
 #include "serial/transmitter.h"
-#ifdef _WIN32
+#include "settings/main_form_settings.h"
 #include "settings/platform_backend.h"
-#else
-#include "settings/reg_file_backend.h"
-#include "settings/reg_file_reader.h"
-#endif
 #include "settings/settings_errors.h"
 #include "settings/settings_store.h"
 
@@ -30,9 +26,6 @@ namespace qev {
 
 namespace {
 
-const QString kFormPath = QStringLiteral("MainForm\\");
-constexpr int kPortChoices = 8;  // "Com 1" to "Com 8" in the window
-
 QString errorText(std::exception_ptr error) {
     return errorDisplayText(error).value_or(QStringLiteral("Operation aborted."));
 }
@@ -47,8 +40,7 @@ QString noPortText() {
 class CommandPort {
 public:
     CommandPort() {
-        com_.setBaud(4800);
-        com_.setAutoOpen(false);
+        setUpClockPort(com_);
         com_.setPromptForPort(false);
         com_.setThreadErrorHandler([this](const QString& className, const QString& message) {
             const QString text = QStringLiteral("qev: Exception %1 in a serial port thread: %2\n")
@@ -66,26 +58,7 @@ private:
 };
 
 std::unique_ptr<TSettingsStore> openStore(const CommandContext& context) {
-#ifdef _WIN32
-    // Reading the registry changes nothing in it, so the window's backend serves as it is.
-    Q_UNUSED(context);
-    return std::make_unique<TSettingsStore>(createPlatformSettingsBackend());
-#else
-    const QString file =
-        context.settingsFile.isEmpty() ? RegFileBackend::defaultFilePath() : context.settingsFile;
-    return std::make_unique<TSettingsStore>(std::make_unique<RegFileReader>(file));
-#endif
-}
-
-// Where the window's settings are, as the user can go and look: the file, or the registry key.
-QString settingsPlace(const CommandContext& context) {
-#ifdef _WIN32
-    Q_UNUSED(context);
-    return QStringLiteral("HKEY_CURRENT_USER\\Software\\QEV\\MainForm");
-#else
-    return context.settingsFile.isEmpty() ? RegFileBackend::defaultFilePath()
-                                          : context.settingsFile;
-#endif
+    return std::make_unique<TSettingsStore>(createReadOnlySettingsBackend(context.settingsFile));
 }
 
 QByteArray timeSetMessageFor(qint64 second) {
@@ -123,17 +96,8 @@ int listPorts(CommandContext& context) {
         ++found;
     }
     tell(kMaxCommandPort);
-    if (found == 0) {
-#ifdef _WIN32
-        context.err << QStringLiteral(
-            "qev: No serial port is present. Connect the clock's adapter; Device Manager shows "
-            "its COMn name.\n");
-#else
-        context.err << QStringLiteral(
-            "qev: No serial port is present. Port n is the link $XDG_CONFIG_HOME/QEV/ports/COMn "
-            "(~/.config/QEV/ports/COMn) when there is one, otherwise /dev/ttyS<n-1>.\n");
-#endif
-    }
+    if (found == 0)
+        context.err << QStringLiteral("qev: No serial port is present. %1\n").arg(portsHint());
     return 0;
 }
 
@@ -236,7 +200,7 @@ int sendZones(const Command& command, CommandContext& context) {
     QByteArray message;
     try {
         const auto store = openStore(context);
-        message = storedZoneMessage(storedZoneLines(*store), settingsPlace(context));
+        message = storedZoneMessage(storedZoneLines(*store), settingsPlace(context.settingsFile));
     } catch (...) {
         context.err << QStringLiteral("qev: %1\n").arg(errorText(std::current_exception()));
         return 1;
@@ -251,38 +215,6 @@ int sendZones(const Command& command, CommandContext& context) {
 }
 
 }  // namespace
-
-std::optional<int> storedPortIndex(TSettingsStore& store) {
-    // The window restores nothing from a store of a version it does not know.
-    if (store.ReadInteger(kFormPath + QStringLiteral("FormVersion"), 0) < 0)
-        return std::nullopt;
-    const QString path = kFormPath + QStringLiteral("RadioGroup1_ItemIndex");
-    if (!store.ValueStored(path))
-        return std::nullopt;
-    return std::clamp(int(store.ReadInteger(path, 0)), -1, kPortChoices - 1);
-}
-
-QStringList storedZoneLines(TSettingsStore& store) {
-    QStringList lines = defaultZoneLines();
-    if (store.ReadInteger(kFormPath + QStringLiteral("FormVersion"), 0) < 0)
-        return lines;
-    const QString path = kFormPath + QStringLiteral("ListBox1_Items");
-    if (!store.ValueStored(path) && !store.IsFolder(path))
-        return lines;
-    const bool read = store.ReadStringList(path, lines, true);
-    // Sending the default zones in place of a list that cannot be read would undo the user's
-    // configuration on the device.
-    for (const std::exception_ptr& notice : store.takeNotices()) {
-        try {
-            std::rethrow_exception(notice);
-        } catch (const Exception& e) {
-            throw EStoreError(e.message());
-        }
-    }
-    if (!read)
-        throw EStoreError(QStringLiteral("The stored zone list cannot be read"));
-    return lines;
-}
 
 QByteArray storedZoneMessage(const QStringList& lines, const QString& storedIn) {
     const auto cannotSend = [&storedIn](const QString& what) {

@@ -1,4 +1,4 @@
-#include "app/clock_sync.h"
+#include "cli/clock_sync.h"
 
 #ifdef __linux__
 #include <sys/timex.h>

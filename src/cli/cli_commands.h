@@ -1,8 +1,8 @@
 #pragma once
 // Runs a command of the command line: no window and no display, the settings file only read.
 
-#include "app/clock_sync.h"
-#include "app/command_line.h"
+#include "cli/clock_sync.h"
+#include "cli/command_line.h"
 
 #include <QStringList>
 
@@ -28,12 +28,6 @@ int runCommand(const Command& command, CommandContext& context);
 // The whole command line: parses it (the program's name first) and runs it on stdout/stderr.
 int runCommandLine(const QStringList& arguments);
 
-// The window's stored port choice, -1..7 as the window would restore it; nothing when none is
-// stored. Raises the store's errors.
-std::optional<int> storedPortIndex(TSettingsStore& store);
-// The window's stored zone lines, or the default lines when none are stored. Raises the store's
-// errors, and an EStoreError when the stored list cannot be used.
-QStringList storedZoneLines(TSettingsStore& store);
 // The zone message of stored lines; a line that cannot be sent raises an EStoreError naming it
 // by its place in the list and where it is stored.
 QByteArray storedZoneMessage(const QStringList& lines, const QString& storedIn);

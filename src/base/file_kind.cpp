@@ -1,4 +1,4 @@
-#include "protocol/file_kind.h"
+#include "base/file_kind.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,4 +1,4 @@
-#include "widgets/error_sink.h"
+#include "base/error_sink.h"
 
 #include <atomic>
 #include <utility>

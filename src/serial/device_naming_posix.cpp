@@ -1,6 +1,6 @@
 #include "serial/device_naming.h"
 
-#include "protocol/file_kind.h"
+#include "base/file_kind.h"
 #include "serial/serial_errors.h"
 
 #include <QDir>
@@ -169,6 +169,12 @@ bool serialDevicePresent(const QString& path, const QString& sysfsRoot) {
         dir = QFileInfo(dir).path();
     }
     return false;
+}
+
+QString portsHint() {
+    return QStringLiteral(
+        "Port n is the link $XDG_CONFIG_HOME/QEV/ports/COMn (~/.config/QEV/ports/COMn) when "
+        "there is one, otherwise /dev/ttyS<n-1>.");
 }
 
 QString portAbsenceReason(quint16 n) {

@@ -1,6 +1,6 @@
-#include "app/list_box.h"
+#include "widgets/list_box.h"
 
-#include "widgets/error_sink.h"
+#include "base/error_sink.h"
 
 #include <QMouseEvent>
 #include <QStyledItemDelegate>

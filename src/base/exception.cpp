@@ -1,4 +1,4 @@
-#include "protocol/exception.h"
+#include "base/exception.h"
 
 namespace qev {
 

@@ -1,12 +1,11 @@
 // The command line: what the arguments ask for, the stored choices a command reads (without
 // ever writing the settings file), and the answers that need no port.
 
-#include "app/command_line.h"
-#include "app/cli_commands.h"
+#include "cli/command_line.h"
+#include "cli/cli_commands.h"
 #include "protocol/zone_line.h"
-#ifndef _WIN32
-#include "settings/reg_file_reader.h"
-#endif
+#include "settings/main_form_settings.h"
+#include "settings/platform_backend.h"
 #include "settings/settings_errors.h"
 #include "settings/settings_store.h"
 
@@ -147,11 +146,11 @@ protected:
     }
     QString file() const { return dir_.filePath("settings.reg"); }
     std::optional<int> port() {
-        TSettingsStore s(std::make_unique<RegFileReader>(file()));
+        TSettingsStore s(createReadOnlySettingsBackend(file()));
         return storedPortIndex(s);
     }
     QStringList zones() {
-        TSettingsStore s(std::make_unique<RegFileReader>(file()));
+        TSettingsStore s(createReadOnlySettingsBackend(file()));
         return storedZoneLines(s);
     }
 
@@ -230,7 +229,7 @@ TEST_F(StoredChoices, FileThatCannotBeReadIsReportedAndLeftAlone) {
 
 TEST_F(StoredChoices, ReaderNeverWrites) {
     write({"\"RadioGroup1_ItemIndex\"=dword:00000001"});
-    TSettingsStore s(std::make_unique<RegFileReader>(file()));
+    TSettingsStore s(createReadOnlySettingsBackend(file()));
     EXPECT_THROW(s.WriteInteger("MainForm\\RadioGroup1_ItemIndex", 4), EStoreError);
     EXPECT_THROW(s.WriteStringList("MainForm\\ListBox1_Items", {"a"}), EStoreError);
     EXPECT_EQ(port(), 1);
