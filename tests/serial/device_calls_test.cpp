@@ -1,6 +1,7 @@
 // What the worker asks of the device layer, and when: checked on a recording device.
 
 #include "pty_pair.h"
+#include "scoped_config.h"
 #include "recording_device.h"
 
 #include "serial/com_port.h"
@@ -75,7 +76,7 @@ protected:
         port.setAutoOpen(false);
     }
 
-    test::PortLinks links;  // COM<n> resolves the same way on every machine
+    test::ScopedConfig links;  // COM<n> resolves the same way on every machine
     RecordingDevices devices;
     DeviceRecord& record = devices.record();
     TComPort port;
@@ -184,7 +185,7 @@ TEST_F(DeviceCalls, NoPortToChooseIsReportedWithTheLinkFolder) {
         EXPECT_EQ(e.message(),
                   QStringLiteral("No serial port was found. Connect the clock's adapter, or link "
                                  "a device as %1/QEV/ports/COMn")
-                      .arg(links.root()));
+                      .arg(links.path()));
     }
     EXPECT_TRUE(prompt.offered.isEmpty());
     EXPECT_TRUE(record.names().isEmpty()) << "a device was opened";

@@ -1,6 +1,7 @@
 // The port component, its worker and the send cycle on real pseudo terminals.
 
 #include "pty_pair.h"
+#include "scoped_config.h"
 
 #include "serial/com_port.h"
 #include "serial/dispatcher.h"
@@ -29,7 +30,7 @@ namespace qev {
 namespace {
 
 using test::MasterCollector;
-using test::PortLinks;
+using test::ScopedConfig;
 using test::PtyPair;
 
 QByteArray zoneMessage() {
@@ -92,7 +93,7 @@ protected:
         return false;
     }
 
-    PortLinks links;
+    ScopedConfig links;
     PtyPair pty;
     TComPort port;
 };
@@ -194,7 +195,7 @@ TEST_F(PortTest, MissingDeviceFailsWithoutPrompt) {
 
 TEST_F(PortTest, PermissionDeniedNamesTheDeviceAndTheGroup) {
     // Root opens anything; an unprivileged child process meets the pty's 0620 mode.
-    ::chmod(QFile::encodeName(links.root()).constData(), 0755);
+    ::chmod(QFile::encodeName(links.path()).constData(), 0755);
     const pid_t child = ::fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
@@ -398,7 +399,7 @@ TEST_F(PortTest, ReopenFailureOfTheNumberAssignmentEscapes) {
 
 // Received bytes are taken in and dropped; a chatty peer neither blocks nor fails a send.
 TEST(WorkerTest, ReceivedDataIsCollectedWithoutBlockingOutput) {
-    PortLinks links;
+    ScopedConfig links;
     PtyPair pty;
     links.link(4, pty.slavePath());
     TSerialDispatcher worker;
@@ -425,7 +426,7 @@ TEST(WorkerTest, ReceivedDataIsCollectedWithoutBlockingOutput) {
 }
 
 TEST(WorkerTest, SetLineRestoresRawModeAndChangesTheRate) {
-    PortLinks links;
+    ScopedConfig links;
     PtyPair pty;
     links.link(5, pty.slavePath());
     TSerialDispatcher worker;
@@ -452,7 +453,7 @@ TEST(WorkerTest, SetLineRestoresRawModeAndChangesTheRate) {
 // A timed block leaves at its instant and not before; a flush during the hold drops it; a
 // hold far longer than any sender asks for (the clock was set back) is cut short.
 TEST(WorkerTest, TimedBlockIsHeldUntilItsInstantAndCanBeFlushedMeanwhile) {
-    PortLinks links;
+    ScopedConfig links;
     PtyPair pty;
     links.link(6, pty.slavePath());
     MasterCollector collector(pty.master());

@@ -2,6 +2,7 @@
 
 #include "hostile_files.h"
 #include "pty_pair.h"
+#include "scoped_config.h"
 
 #include "serial/com_port.h"
 #include "serial/device_naming.h"
@@ -186,7 +187,7 @@ TEST(WaitMillisecondsTest, TheRealWaitLastsAndGivesUpTheProcessor) {
 }
 
 TEST(DeviceNamingTest, LinksOverrideTheLegacyNodes) {
-    test::PortLinks links;
+    test::ScopedConfig links;
     EXPECT_EQ(resolveDeviceName(QStringLiteral("\\\\.\\COM1")), QStringLiteral("/dev/ttyS0"));
     EXPECT_EQ(resolveDeviceName(QStringLiteral("\\\\.\\com12")), QStringLiteral("/dev/ttyS11"));
     links.link(3, QStringLiteral("/dev/null"));
@@ -199,11 +200,11 @@ TEST(DeviceNamingTest, LinksOverrideTheLegacyNodes) {
 }
 
 TEST(DeviceNamingTest, PresenceWithoutOpening) {
-    test::PortLinks links;
+    test::ScopedConfig links;
     test::PtyPair pty;
     links.link(1, pty.slavePath());
     links.link(2, QStringLiteral("/dev/qev-unplugged"));
-    links.link(3, links.root());  // not a character device
+    links.link(3, links.path());  // not a character device
     EXPECT_TRUE(PortPresent(1));
     EXPECT_FALSE(PortPresent(2));
     EXPECT_FALSE(PortPresent(3));
@@ -225,7 +226,7 @@ TEST(DeviceNamingTest, PresenceWithoutOpening) {
 // What a port link may lead to, judged by the numbers and the name of the device, never by
 // opening it: only a terminal that can be a line to a device is a port.
 TEST(DeviceNamingTest, PortLinkTargetsAreJudgedWithoutOpening) {
-    test::PortLinks links;
+    test::ScopedConfig links;
     test::PtyPair pty;
     QTemporaryDir dir;
     test::WatchedFifo pipe(dir.filePath(QStringLiteral("pipe")));

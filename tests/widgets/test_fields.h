@@ -4,6 +4,7 @@
 
 #include "base/error_sink.h"
 #include "base/exception.h"
+#include "test_application.h"
 #include "widgets/beep.h"
 #include "widgets/db_edit_error.h"
 
@@ -28,6 +29,8 @@ struct ReportedError {
 template <typename Field, typename Window = QWidget>
 class FieldWindow : public ::testing::Test {
 protected:
+    static void SetUpTestSuite() { ensureApplication(); }
+
     void SetUp() override {
         setErrorReporter([this](std::exception_ptr e) { record(e); });
         setBeepHook([this] { ++beeps; });

@@ -4,6 +4,7 @@
 //   bench_serial [cycles]
 
 #include "pty_pair.h"
+#include "scoped_config.h"
 
 #include "serial/com_port.h"
 #include "serial/transmission.h"
@@ -35,7 +36,7 @@ double median(std::vector<double> v) {
 
 int main(int argc, char** argv) {
     const int cycles = argc > 1 ? std::max(1, std::atoi(argv[1])) : 50;
-    qev::test::PortLinks links;
+    qev::test::ScopedConfig links;
     qev::test::PtyPair pty;
     links.link(1, pty.slavePath());
     qev::test::MasterCollector collector(pty.master());

@@ -7,6 +7,7 @@
 // --window presses the window's "Sync w/PC and Send" (offscreen when there is no display).
 
 #include "pty_pair.h"
+#include "scoped_config.h"
 
 #include "app/application.h"
 #include "app/mainform_u.h"
@@ -184,7 +185,7 @@ int main(int argc, char** argv) {
     else
         app = std::make_unique<QCoreApplication>(argc, argv);
 
-    qev::test::PortLinks links;
+    qev::test::ScopedConfig links;
     qev::test::PtyPair pty;
     links.link(1, pty.slavePath());
     Receiver receiver(pty.master());

@@ -1,10 +1,9 @@
 #pragma once
-// Test support: a pseudo terminal standing in for a serial line, a collector that reads the
-// master side as the device would, and COM<n> links in a private config folder.
+// Test support: a pseudo terminal standing in for a serial line, and a collector that reads the
+// master side as the device would.
 
 #include <QByteArray>
 #include <QString>
-#include <QTemporaryDir>
 
 #include <chrono>
 #include <condition_variable>
@@ -64,25 +63,6 @@ private:
     QByteArray bytes_;
     std::vector<Clock::time_point> arrivals_;
     std::thread thread_;
-};
-
-// Points XDG_CONFIG_HOME at a temporary folder for the object's lifetime.
-class PortLinks {
-public:
-    PortLinks();
-    ~PortLinks();
-    PortLinks(const PortLinks&) = delete;
-    PortLinks& operator=(const PortLinks&) = delete;
-
-    // Makes COM<n> a link to target.
-    void link(int n, const QString& target);
-    QString linkPath(int n) const;
-    QString root() const { return dir_.path(); }
-
-private:
-    QTemporaryDir dir_;
-    QByteArray saved_;
-    bool hadSaved_;
 };
 
 }  // namespace qev::test

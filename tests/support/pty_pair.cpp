@@ -125,27 +125,4 @@ void MasterCollector::clear() {
     arrivals_.clear();
 }
 
-PortLinks::PortLinks()
-    : saved_(qgetenv("XDG_CONFIG_HOME")), hadSaved_(qEnvironmentVariableIsSet("XDG_CONFIG_HOME")) {
-    QDir().mkpath(dir_.path() + QStringLiteral("/QEV/ports"));
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(dir_.path()));
-}
-
-PortLinks::~PortLinks() {
-    if (hadSaved_)
-        qputenv("XDG_CONFIG_HOME", saved_);
-    else
-        qunsetenv("XDG_CONFIG_HOME");
-}
-
-QString PortLinks::linkPath(int n) const {
-    return dir_.path() + QStringLiteral("/QEV/ports/COM%1").arg(n);
-}
-
-void PortLinks::link(int n, const QString& target) {
-    QFile::remove(linkPath(n));
-    if (!QFile::link(target, linkPath(n)))
-        throw std::runtime_error("cannot create the port link");
-}
-
 }  // namespace qev::test

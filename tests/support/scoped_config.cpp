@@ -1,0 +1,34 @@
+#include "scoped_config.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <stdexcept>
+
+namespace qev::test {
+
+ScopedConfig::ScopedConfig()
+    : saved_(qgetenv("XDG_CONFIG_HOME")), hadSaved_(qEnvironmentVariableIsSet("XDG_CONFIG_HOME")) {
+    if (!dir_.isValid() || !QDir().mkpath(portsFolder()))
+        throw std::runtime_error("cannot make a configuration folder");
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(dir_.path()));
+}
+
+ScopedConfig::~ScopedConfig() {
+    if (hadSaved_)
+        qputenv("XDG_CONFIG_HOME", saved_);
+    else
+        qunsetenv("XDG_CONFIG_HOME");
+}
+
+QString ScopedConfig::linkPath(int n) const {
+    return portsFolder() + QStringLiteral("/COM%1").arg(n);
+}
+
+void ScopedConfig::link(int n, const QString& target) {
+    QFile::remove(linkPath(n));
+    if (!QFile::link(target, linkPath(n)))
+        throw std::runtime_error("cannot create the port link");
+}
+
+}  // namespace qev::test

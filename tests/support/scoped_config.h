@@ -1,0 +1,33 @@
+#pragma once
+// A private configuration folder: XDG_CONFIG_HOME points at a new temporary folder while the
+// object lives, and back where it was after. QEV's settings file and ports folder are in it.
+
+#include <QByteArray>
+#include <QString>
+#include <QTemporaryDir>
+
+namespace qev::test {
+
+class ScopedConfig {
+public:
+    ScopedConfig();
+    ~ScopedConfig();
+    ScopedConfig(const ScopedConfig&) = delete;
+    ScopedConfig& operator=(const ScopedConfig&) = delete;
+
+    QString path() const { return dir_.path(); }
+    QString filePath(const QString& relative) const { return dir_.filePath(relative); }
+    QString portsFolder() const { return filePath(QStringLiteral("QEV/ports")); }
+    QString settingsFile() const { return filePath(QStringLiteral("QEV/settings.reg")); }
+
+    // Makes COM<n> in the ports folder a link to target, replacing one that is there.
+    void link(int n, const QString& target);
+    QString linkPath(int n) const;
+
+private:
+    QTemporaryDir dir_;
+    QByteArray saved_;
+    bool hadSaved_;
+};
+
+}  // namespace qev::test
