@@ -23,6 +23,14 @@ namespace qev {
 
 namespace {
 
+// A save holds the lock for milliseconds. A lock file older than this was left by a copy that
+// ended while making it (killed before it could write whose it is), and is taken over.
+constexpr int kStaleLockMs = 1000;
+
+}  // namespace
+
+namespace {
+
 const QString kHive = QStringLiteral("HKEY_CURRENT_USER");
 constexpr qint64 kProbeBytes = 4096;  // more than a lock file, less than most settings files
 
@@ -176,6 +184,7 @@ const RegDocument& RegFileBackend::load(const QString& key, const QString& name)
             return empty_;
         }
         QLockFile lock(filePath_ + QStringLiteral(".lock"));
+        lock.setStaleLockTime(kStaleLockMs);
         if (!lock.tryLock(lockTimeoutMs_)) {
             return empty_;
         }
@@ -220,6 +229,7 @@ RegFileBackend::Outcome RegFileBackend::tryModify(const std::function<void(RegDo
         return failed(QStringLiteral("the lock file beside it is not a regular file"));
     }
     QLockFile lock(filePath_ + QStringLiteral(".lock"));
+    lock.setStaleLockTime(kStaleLockMs);
     if (!lock.tryLock(lockTimeoutMs_)) {
         return failed(lockFailure(lock, folder));
     }
