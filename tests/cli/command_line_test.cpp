@@ -4,6 +4,7 @@
 #include "cli/command_line.h"
 #include "cli/cli_commands.h"
 #include "protocol/zone_line.h"
+#include "scoped_config.h"
 #include "settings/main_form_settings.h"
 #include "settings/platform_backend.h"
 #include "settings/settings_errors.h"
@@ -271,9 +272,8 @@ TEST_F(Answers, UsageHelpAndVersion) {
 #ifndef _WIN32
 TEST_F(Answers, UnsynchronisedClockWarnsOrRefuses) {
     // COM50 is a dangling link: the send fails after the clock has been looked at.
-    qputenv("XDG_CONFIG_HOME", dir_.path().toLocal8Bit());
-    ASSERT_TRUE(QDir().mkpath(dir_.filePath("QEV/ports")));
-    ASSERT_TRUE(QFile::link("/nonexistent/tty", dir_.filePath("QEV/ports/COM50")));
+    test::ScopedConfig config;
+    config.link(50, "/nonexistent/tty");
     const QStringList sync = {"sync", "--port", "COM50"};
 
     EXPECT_EQ(run(sync + QStringList{"--require-synced"}, ClockSync::Unsynced), 1);

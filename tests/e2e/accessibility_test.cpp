@@ -5,6 +5,7 @@
 #include "app/mainform_u.h"
 #include "app/setzone.h"
 #include "modal_helpers.h"
+#include "scoped_config.h"
 #include "serial/prompt/com_select_form.h"
 #include "test_application.h"
 #include "widgets/date_picker_edit.h"
@@ -13,7 +14,6 @@
 
 #include <QAccessible>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -72,8 +72,7 @@ void expectFocusVisible(QWidget* window) {
 
 TEST(Accessibility, EveryControlIsNamedAndShowsTheFocus) {
     qev::test::ensureApplication<Application>();
-    QTemporaryDir config;
-    qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
+    const test::ScopedConfig config;
     TMainForm form;
     TdlgSetZone editor;
     form.setZoneEditor(&editor);

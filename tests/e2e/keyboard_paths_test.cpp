@@ -1,20 +1,11 @@
 // The main window driven by keys and clicks alone, in more than one locale: choosing a zone,
 // confirming it unchanged, and what the send buttons refuse.
 
-#include "app/mainform_u.h"
-#include "app/setzone.h"
-#include "line_recorder.h"
-#include "modal_helpers.h"
 #include "protocol/zone_line.h"
 #include "serial/prompt/com_select_form.h"
-#include "test_application.h"
 #include "widgets/date_picker_edit.h"
-#include "widgets/list_box.h"
-#include "widgets/locale_formats.h"
 #include "widgets/mask_edit.h"
-#include "widgets/radio_group.h"
-
-#include "app/application.h"
+#include "window_fixture.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -22,13 +13,9 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QWindow>
 
-#include <gtest/gtest.h>
-
-#include <memory>
 #include <ostream>
 
 // Readable failures.
@@ -39,50 +26,16 @@ inline void PrintTo(const QString& s, std::ostream* os) {
 namespace qev {
 namespace {
 
-using test::LineRecorder;
 using test::MessageBoxCatcher;
 using test::onNextModal;
 
-QByteArray defaultConfiguration() {
-    QByteArray m(1, char(0xEE));
-    for (int k = 0; k < kZoneCount; ++k)
-        m += QByteArray::fromHex("2B00000000");
-    return m + char(0xFA);
-}
-
 // The window under the formats of a named locale ("C", "en_US", "fi_FI", ...): its separators
 // come from the locale data, not from what this machine has installed.
-class KeyboardPaths : public ::testing::TestWithParam<const char*> {
+class KeyboardPaths : public test::WindowTest<::testing::TestWithParam<const char*>> {
 protected:
-    static void SetUpTestSuite() { qev::test::ensureApplication<Application>(); }
-
-    void SetUp() override {
-        setSystemFormats(LocaleFormats::fromLocale(QLocale(QString::fromLatin1(GetParam()))));
-        ASSERT_TRUE(config_.isValid());
-        qputenv("XDG_CONFIG_HOME", config_.path().toLocal8Bit());
-        line_ = std::make_unique<LineRecorder>(config_.filePath(QStringLiteral("QEV/ports")), 1);
-        form_ = std::make_unique<TMainForm>();
-        editor_ = std::make_unique<TdlgSetZone>();
-        form_->setZoneEditor(editor_.get());
-        form_->show();
-        form_->activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(form_.get()));
-    }
-
-    void TearDown() override {
-        form_->close();
-        editor_.reset();
-        form_.reset();
-        line_.reset();
-        setSystemFormats(std::nullopt);
-    }
+    void SetUp() override { openWindow(GetParam()); }
 
     QChar timeSeparator() const { return systemFormats().timeSeparator; }
-    QWidget* focused() const {
-        QWidget* w = QApplication::focusWidget();
-        return w ? w : form_.get();
-    }
-    void click(QWidget* w) { QTest::mouseClick(w, Qt::LeftButton); }
     // A press or release as the window system delivers it: through the window, so that an open
     // popup or a modal box sees it first.
     static void windowMouse(QTest::MouseAction action, QWidget* w, QPoint at = {}) {
@@ -96,13 +49,6 @@ protected:
     void reactivate() {
         form_->activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(form_.get()));
-    }
-    QPoint rowCentre(int row) const {
-        ListBox* list = form_->ListBox1();
-        return list->visualItemRect(list->item(row)).center();
-    }
-    void clickRow(int row) {
-        QTest::mouseClick(form_->ListBox1()->viewport(), Qt::LeftButton, {}, rowCentre(row));
     }
     // Selects a row with a click, presses Edit and lets act work the dialog.
     void editRow(int row, std::function<void(TdlgSetZone*)> act) {
@@ -123,11 +69,6 @@ protected:
             pressKey(d, Qt::Key_Tab);
         ASSERT_TRUE(w->hasFocus());
     }
-
-    QTemporaryDir config_;
-    std::unique_ptr<LineRecorder> line_;
-    std::unique_ptr<TMainForm> form_;
-    std::unique_ptr<TdlgSetZone> editor_;
 };
 
 TEST_P(KeyboardPaths, EditOnARowWithOnlyTheFocusFrameOpensNothing) {
@@ -187,9 +128,9 @@ TEST_P(KeyboardPaths, ZoneConfirmedUnchangedKeepsItsLineAndTypedOffsetsUseTheCol
 
     MessageBoxCatcher boxes;
     click(form_->Button3());
-    QByteArray expected = defaultConfiguration();
+    QByteArray expected = test::defaultConfiguration();
     expected.replace(1 + 5 * 5, 5, QByteArray::fromHex("2B051E0000"));
-    EXPECT_EQ(line_->take(82, 2000).toHex(' '), expected.toHex(' '));
+    EXPECT_EQ(line(1).take(82, 2000).toHex(' '), expected.toHex(' '));
     EXPECT_TRUE(boxes.texts().isEmpty()) << boxes.texts().join('|').toStdString();
 }
 
@@ -217,9 +158,9 @@ TEST_P(KeyboardPaths, RuleOutsideTheListIsKeptUnlessTheUserPicksOne) {
 
     MessageBoxCatcher boxes;
     click(form_->Button3());
-    QByteArray expected = defaultConfiguration();
+    QByteArray expected = test::defaultConfiguration();
     expected.replace(1 + 5 * 2, 5, QByteArray::fromHex("2B01000501"));
-    EXPECT_EQ(line_->take(82, 2000).toHex(' '), expected.toHex(' '));
+    EXPECT_EQ(line(1).take(82, 2000).toHex(' '), expected.toHex(' '));
     EXPECT_TRUE(boxes.texts().isEmpty()) << boxes.texts().join('|').toStdString();
 
     // Picking a rule with the keys writes the picked one.
@@ -243,7 +184,7 @@ TEST_P(KeyboardPaths, ZoneValueErrorNamesTheLineAsTheListShowsIt) {
     EXPECT_TRUE(boxes.texts()[0].startsWith(QStringLiteral(
         "Zone line 03 (\"Zone 03  +00:00  300:Odd,12 hr\"): the DST rule index 300")))
         << boxes.texts()[0].toStdString();
-    EXPECT_TRUE(line_->take(1, 500).isEmpty());
+    EXPECT_TRUE(line(1).take(1, 500).isEmpty());
 }
 
 TEST_P(KeyboardPaths, SendAboveRefusesAnEmptyDate) {
@@ -257,7 +198,7 @@ TEST_P(KeyboardPaths, SendAboveRefusesAnEmptyDate) {
     ASSERT_EQ(boxes.texts().size(), 1) << boxes.texts().join('|').toStdString();
     EXPECT_TRUE(boxes.texts()[0].startsWith(QStringLiteral("The date field holds no date")))
         << boxes.texts()[0].toStdString();
-    EXPECT_TRUE(line_->take(1, 700).isEmpty());
+    EXPECT_TRUE(line(1).take(1, 700).isEmpty());
     EXPECT_EQ(date->Date(), 0.0);
     EXPECT_TRUE(date->text().isEmpty());
 }
@@ -278,7 +219,7 @@ TEST_P(KeyboardPaths, SendAboveRefusesAnImpossibleTime) {
               QStringLiteral("The time field (Zulu/UTC) holds \"%1\": the hours must be 00 to "
                              "23. Correct the time and send again.")
                   .arg(typed));
-    EXPECT_TRUE(line_->take(1, 700).isEmpty());
+    EXPECT_TRUE(line(1).take(1, 700).isEmpty());
     EXPECT_EQ(time->maskedText(), typed);
 }
 
@@ -298,7 +239,7 @@ TEST_P(KeyboardPaths, SendAboveRefusesBlankTimeDigits) {
         boxes.texts(),
         QStringList{QStringLiteral("Invalid input value.  Use escape key to abandon changes.")});
     EXPECT_FALSE(form_->Button1()->isDown());
-    EXPECT_TRUE(line_->take(1, 700).isEmpty());
+    EXPECT_TRUE(line(1).take(1, 700).isEmpty());
     EXPECT_EQ(time->maskedText(), typed);
 }
 
@@ -309,7 +250,7 @@ TEST_P(KeyboardPaths, SendAboveSendsAFullTimeInTheLocale) {
     QTest::keyClicks(time, QStringLiteral("235959"));
     MessageBoxCatcher boxes;
     click(form_->Button1());
-    const QByteArray m = line_->take(14, 2000);
+    const QByteArray m = line(1).take(14, 2000);
     ASSERT_EQ(m.size(), 14) << m.toHex(' ').toStdString();
     EXPECT_EQ(m.mid(1, 6), QByteArray("235959"));
     EXPECT_TRUE(boxes.texts().isEmpty()) << boxes.texts().join('|').toStdString();
@@ -324,7 +265,7 @@ TEST_P(KeyboardPaths, EnterPressesTheFocusedButton) {
         QTest::keyClick(b, Qt::Key_Enter,
                         b == form_->Button1() ? Qt::KeypadModifier : Qt::NoModifier);
     }
-    EXPECT_EQ(line_->take(82 + 14, 2000).size(), 82 + 14);
+    EXPECT_EQ(line(1).take(82 + 14, 2000).size(), 82 + 14);
 
     editRow(4, [](TdlgSetZone* d) {
         tabTo(d, d->CancelBtn());
@@ -338,7 +279,7 @@ TEST_P(KeyboardPaths, EnterPressesTheFocusedButton) {
         QTest::keyClick(f->AbortBtn(), Qt::Key_Return);
     });
     click(form_->Button3());
-    EXPECT_TRUE(line_->take(1, 300).isEmpty());
+    EXPECT_TRUE(line(1).take(1, 300).isEmpty());
 }
 
 // The time field's leaving check interrupts the click that takes the focus from it: the box is
@@ -366,7 +307,7 @@ TEST_P(KeyboardPaths, ControlInterruptedByAnErrorBoxIsReleased) {
         EXPECT_TRUE(time->hasFocus());
     }
     EXPECT_EQ(form_->RadioGroup1()->ItemIndex(), 0);
-    EXPECT_TRUE(line_->take(1, 300).isEmpty());
+    EXPECT_TRUE(line(1).take(1, 300).isEmpty());
 }
 
 // The click that closes the open calendar also reaches the control under it. (A click released
@@ -383,7 +324,7 @@ TEST_P(KeyboardPaths, ClickThatClosesTheCalendarActs) {
         reactivate();
     };
     clickOverCalendar(form_->Button3());
-    EXPECT_EQ(line_->take(82, 2000).toHex(' '), defaultConfiguration().toHex(' '));
+    EXPECT_EQ(line(1).take(82, 2000).toHex(' '), test::defaultConfiguration().toHex(' '));
     clickOverCalendar(list->viewport(), rowCentre(7));
     EXPECT_EQ(list->ItemIndex(), 7);
     EXPECT_TRUE(list->hasFocus());

@@ -1,22 +1,16 @@
 // The real main window under the offscreen platform, its COM1 a pty: what reaches the line for
 // each action, and what the user is shown.
 
-#include "app/application.h"
 #include "app/error_display.h"
-#include "app/mainform_u.h"
-#include "app/setzone.h"
-#include "line_recorder.h"
-#include "modal_helpers.h"
 #include "protocol/date_time_value.h"
 #include "protocol/zone_line.h"
 #include "serial/prompt/com_select_form.h"
-#include "test_application.h"
+#include "widgets/date_picker_edit.h"
+#include "widgets/drop_calendar.h"
 #include "widgets/list_box.h"
 #include "widgets/mask_edit.h"
 #include "widgets/radio_group.h"
-
-#include "widgets/date_picker_edit.h"
-#include "widgets/drop_calendar.h"
+#include "window_fixture.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -26,57 +20,16 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTemporaryDir>
-#include <QTest>
-
-#include <gtest/gtest.h>
-
-#include <memory>
 
 namespace qev {
 namespace {
 
-using test::LineRecorder;
 using test::MessageBoxCatcher;
 using test::onNextModal;
 
-QByteArray defaultConfiguration() {
-    QByteArray m(1, char(0xEE));
-    for (int k = 0; k < 16; ++k)
-        m += QByteArray::fromHex("2B00000000");
-    return m + char(0xFA);
-}
-
-class MainWindow : public ::testing::Test {
+class MainWindow : public test::WindowTest<> {
 protected:
-    static void SetUpTestSuite() { qev::test::ensureApplication<Application>(); }
-
-    void SetUp() override {
-        ASSERT_TRUE(config_.isValid());
-        qputenv("XDG_CONFIG_HOME", config_.path().toLocal8Bit());
-        ports_ = config_.filePath(QStringLiteral("QEV/ports"));
-        line_ = std::make_unique<LineRecorder>(ports_, 1);
-        form_ = std::make_unique<TMainForm>();
-        editor_ = std::make_unique<TdlgSetZone>();
-        form_->setZoneEditor(editor_.get());
-        form_->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(form_.get()));
-    }
-
-    void TearDown() override {
-        form_->close();
-        editor_.reset();
-        form_.reset();
-        line_.reset();
-    }
-
-    void click(QAbstractButton* b) { QTest::mouseClick(b, Qt::LeftButton); }
-
-    QTemporaryDir config_;
-    QString ports_;
-    std::unique_ptr<LineRecorder> line_;
-    std::unique_ptr<TMainForm> form_;
-    std::unique_ptr<TdlgSetZone> editor_;
+    void SetUp() override { openWindow(); }
 };
 
 TEST_F(MainWindow, StartsWithTheDesignAndDefaults) {
@@ -131,7 +84,7 @@ TEST_F(MainWindow, TabOrderFollowsTheLayout) {
 TEST_F(MainWindow, SendConfigurationPutsTheExpectedBytesOnTheLine) {
     MessageBoxCatcher boxes;
     click(form_->Button3());
-    EXPECT_EQ(line_->take(82, 2000).toHex(' '), defaultConfiguration().toHex(' '));
+    EXPECT_EQ(line(1).take(82, 2000).toHex(' '), test::defaultConfiguration().toHex(' '));
     EXPECT_TRUE(boxes.texts().isEmpty()) << boxes.texts().join('|').toStdString();
 }
 
@@ -153,16 +106,16 @@ TEST_F(MainWindow, EditedZoneChangesExactlyItsRecord) {
     EXPECT_EQ(form_->ListBox1()->ItemIndex(), 4);
 
     click(form_->Button3());
-    QByteArray expected = defaultConfiguration();
+    QByteArray expected = test::defaultConfiguration();
     expected.replace(1 + 5 * 4, 5, QByteArray::fromHex("2D051E0101"));
-    EXPECT_EQ(line_->take(82, 2000).toHex(' '), expected.toHex(' '));
+    EXPECT_EQ(line(1).take(82, 2000).toHex(' '), expected.toHex(' '));
 }
 
 TEST_F(MainWindow, SyncSendsTheUtcClock) {
     form_->Time1()->setMaskedText(QStringLiteral("99:99:99"));  // overwritten by the sync
     click(form_->Button2());
     const QDateTime now = QDateTime::currentDateTimeUtc();
-    const QByteArray m = line_->take(14, 2000);
+    const QByteArray m = line(1).take(14, 2000);
     ASSERT_EQ(m.size(), 14) << m.toHex(' ').toStdString();
     EXPECT_EQ(m.front(), 0x02);
     EXPECT_EQ(m.back(), 0x03);
@@ -178,7 +131,7 @@ TEST_F(MainWindow, SendAboveSendsTheFieldsAsTheyStand) {
     form_->Date1()->setDate(valueOfDateTime(QDate(2026, 3, 7), QTime(0, 0)));
     form_->Time1()->setMaskedText(QStringLiteral("12:34:56"));
     click(form_->Button1());
-    EXPECT_EQ(line_->take(14, 2000).toHex(' '),
+    EXPECT_EQ(line(1).take(14, 2000).toHex(' '),
               QByteArray("02 31 32 33 34 35 36 30 33 30 37 32 36 03"));
 }
 
@@ -193,7 +146,7 @@ TEST_F(MainWindow, MalformedFifthLineShowsTheConversionErrorAndSendsNothing) {
     EXPECT_EQ(boxes.boxes()[0].text, QStringLiteral("''0x'' is not a valid integer value."));
     EXPECT_EQ(boxes.boxes()[0].icon, QMessageBox::Critical);
     EXPECT_EQ(boxes.boxes()[0].title, applicationTitle(QCoreApplication::applicationFilePath()));
-    EXPECT_TRUE(line_->take(1, 700).isEmpty());
+    EXPECT_TRUE(line(1).take(1, 700).isEmpty());
     EXPECT_EQ(form_->ListBox1()->Items(), lines);
 }
 
@@ -203,7 +156,7 @@ TEST_F(MainWindow, ShortListShowsTheIndexErrorWithoutAddedPeriod) {
     click(form_->Button3());
     test::spin(50);
     EXPECT_EQ(boxes.texts(), QStringList{QStringLiteral("List index out of bounds (15)")});
-    EXPECT_TRUE(line_->take(1, 700).isEmpty());
+    EXPECT_TRUE(line(1).take(1, 700).isEmpty());
 }
 
 TEST_F(MainWindow, EditWithoutSelectionDoesNothing) {
@@ -269,14 +222,14 @@ TEST_F(MainWindow, DoubleClickEditsTheClickedLine) {
 
 TEST_F(MainWindow, MissingPortShowsItsError) {
     // COM3 points at a device that is not there (an unplugged adapter).
-    ASSERT_TRUE(QFile::link(QStringLiteral("/nonexistent/ttyUSB9"), ports_ + "/COM3"));
+    ASSERT_TRUE(QFile::link(QStringLiteral("/nonexistent/ttyUSB9"), portsFolder() + "/COM3"));
     form_->RadioGroup1()->setItemIndex(2);
     MessageBoxCatcher boxes;
     click(form_->Button3());
     test::spin(50);
     ASSERT_EQ(boxes.boxes().size(), 1);
     EXPECT_EQ(boxes.boxes()[0].text, QStringLiteral("Specified comport doesn't exist."));
-    EXPECT_TRUE(line_->take(1, 300).isEmpty());
+    EXPECT_TRUE(line(1).take(1, 300).isEmpty());
 }
 
 TEST_F(MainWindow, NoPortChosenAsksAndSendsToTheChoice) {
@@ -290,7 +243,7 @@ TEST_F(MainWindow, NoPortChosenAsksAndSendsToTheChoice) {
     click(form_->Button3());
     EXPECT_TRUE(offered.contains(QStringLiteral("COM1"))) << offered.join(',').toStdString();
     EXPECT_EQ(offered.value(0), QStringLiteral("COM1"));
-    EXPECT_EQ(line_->take(82, 2000).toHex(' '), defaultConfiguration().toHex(' '));
+    EXPECT_EQ(line(1).take(82, 2000).toHex(' '), test::defaultConfiguration().toHex(' '));
     EXPECT_EQ(form_->RadioGroup1()->ItemIndex(), -1);  // the choice is not written back
 }
 
@@ -302,7 +255,7 @@ TEST_F(MainWindow, CancelledPromptSendsAndShowsNothing) {
     click(form_->Button3());
     test::spin(50);
     EXPECT_TRUE(boxes.texts().isEmpty()) << boxes.texts().join('|').toStdString();
-    EXPECT_TRUE(line_->take(1, 300).isEmpty());
+    EXPECT_TRUE(line(1).take(1, 300).isEmpty());
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include "base/error_sink.h"
 #include "modal_helpers.h"
 #include "recording_device.h"
+#include "scoped_config.h"
 #include "serial/com_port.h"
 #include "serial/device_naming.h"
 #include "serial/prompt/com_select_form.h"
@@ -16,7 +17,6 @@
 #include <QComboBox>
 #include <QLocale>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -36,14 +36,12 @@ protected:
     static void SetUpTestSuite() { qev::test::ensureApplication<Application>(); }
 
     void SetUp() override {
-        ASSERT_TRUE(config_.isValid());
         savedLocale_ = QLocale();
         QLocale::setDefault(QLocale(QString::fromLatin1(GetParam())));
-        qputenv("XDG_CONFIG_HOME", config_.path().toLocal8Bit());
     }
     void TearDown() override { QLocale::setDefault(savedLocale_); }
 
-    QTemporaryDir config_;
+    test::ScopedConfig config_;
     QLocale savedLocale_;
     RecordingDevices devices_;
 };

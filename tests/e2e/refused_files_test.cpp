@@ -10,6 +10,7 @@
 #include "hostile_files.h"
 #include "modal_helpers.h"
 #include "protocol/zone_line.h"
+#include "scoped_config.h"
 #include "serial/prompt/com_select_form.h"
 #include "test_application.h"
 #include "widgets/list_box.h"
@@ -19,7 +20,6 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -44,8 +44,6 @@ protected:
     static void SetUpTestSuite() { qev::test::ensureApplication<Application>(); }
 
     void SetUp() override {
-        ASSERT_TRUE(config_.isValid());
-        qputenv("XDG_CONFIG_HOME", config_.path().toLocal8Bit());
         folder_ = config_.filePath(QStringLiteral("QEV"));
         ASSERT_TRUE(QDir().mkpath(folder_ + QStringLiteral("/ports")));
         settings_ = folder_ + QStringLiteral("/settings.reg");
@@ -110,7 +108,7 @@ protected:
             elsewhere_);
     }
 
-    QTemporaryDir config_;
+    test::ScopedConfig config_;
     QString folder_;
     QString settings_;
     QString elsewhere_;

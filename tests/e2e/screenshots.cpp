@@ -6,10 +6,10 @@
 #include "app/setzone.h"
 #include "modal_helpers.h"
 #include "protocol/zone_line.h"
+#include "scoped_config.h"
 #include "widgets/list_box.h"
 
 #include <QDir>
-#include <QTemporaryDir>
 
 #include <cstdio>
 
@@ -18,8 +18,7 @@ int main(int argc, char** argv) {
         std::fputs("usage: qev_screenshots FOLDER\n", stderr);
         return 2;
     }
-    QTemporaryDir config;  // no stored settings of the person running it
-    qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
+    const qev::test::ScopedConfig config;  // no stored settings of the person running it
     qev::Application app(argc, argv);
     const QDir out(QString::fromLocal8Bit(argv[1]));
 

@@ -4,12 +4,12 @@
 #include "app/application.h"
 #include "app/mainform_u.h"
 #include "app/setzone.h"
+#include "scoped_config.h"
 #include "test_application.h"
 
 #include <QDeadlineTimer>
 #include <QProcess>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -36,17 +36,14 @@ protected:
         sim_.waitForFinished(3000);
     }
 
-    QTemporaryDir config_;
+    test::ScopedConfig config_;
     QProcess sim_;
     QString output_;
 };
 
 TEST_F(Simulator, ShowsWhatTheWindowSends) {
-    ASSERT_TRUE(config_.isValid());
-    qputenv("XDG_CONFIG_HOME", config_.path().toLocal8Bit());
-    sim_.start(QStringLiteral(QEV_CLOCK_SIM),
-               {QStringLiteral("--com"), QStringLiteral("1"), QStringLiteral("--ports"),
-                config_.filePath(QStringLiteral("QEV/ports"))});
+    sim_.start(QStringLiteral(QEV_CLOCK_SIM), {QStringLiteral("--com"), QStringLiteral("1"),
+                                               QStringLiteral("--ports"), config_.portsFolder()});
     ASSERT_TRUE(sim_.waitForStarted(3000));
     ASSERT_TRUE(readUntil(QStringLiteral("listening as COM1"), 5000).contains("listening as COM1"))
         << output_.toStdString() << sim_.readAllStandardError().toStdString();

@@ -6,6 +6,7 @@
 #include "app/setzone.h"
 #include "modal_helpers.h"
 #include "protocol/zone_line.h"
+#include "scoped_config.h"
 #include "test_application.h"
 #include "widgets/list_box.h"
 #include "widgets/mask_edit.h"
@@ -15,7 +16,6 @@
 #include <QDir>
 #include <QFile>
 #include <QRadioButton>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -55,9 +55,7 @@ class StoredSettings : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { qev::test::ensureApplication<Application>(); }
     void SetUp() override {
-        ASSERT_TRUE(config_.isValid());
-        qputenv("XDG_CONFIG_HOME", config_.path().toLocal8Bit());
-        file_ = config_.filePath(QStringLiteral("QEV/settings.reg"));
+        file_ = config_.settingsFile();
         QDir().mkpath(QFileInfo(file_).path());
         QStringList text = {QStringLiteral("Windows Registry Editor Version 5.00"),
                             QString(),
@@ -75,7 +73,7 @@ protected:
         f.write((text.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")).toUtf8());
     }
 
-    QTemporaryDir config_;
+    test::ScopedConfig config_;
     QString file_;
 };
 

@@ -7,11 +7,15 @@
 #include "app/setzone.h"
 #include "line_recorder.h"
 #include "modal_helpers.h"
+#include "scoped_config.h"
 #include "serial/sync_timing.h"
 #include "test_application.h"
+#include "widgets/list_box.h"
 #include "widgets/locale_formats.h"
+#include "widgets/radio_group.h"
 
-#include <QTemporaryDir>
+#include <QRadioButton>
+
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -21,6 +25,14 @@
 
 namespace qev::test {
 
+// The zone configuration of the sixteen default lines.
+inline QByteArray defaultConfiguration() {
+    QByteArray m(1, char(0xEE));
+    for (int k = 0; k < 16; ++k)
+        m += QByteArray::fromHex("2B00000000");
+    return m + char(0xFA);
+}
+
 template <typename Base = ::testing::Test>
 class WindowTest : public Base {
 protected:
@@ -28,8 +40,6 @@ protected:
 
     // Shows the window, in the formats of locale ("C", "en_US", "fi_FI", ...) when one is named.
     void openWindow(const char* locale = nullptr) {
-        ASSERT_TRUE(config_.isValid());
-        qputenv("XDG_CONFIG_HOME", config_.path().toLocal8Bit());
         if (locale)
             setSystemFormats(LocaleFormats::fromLocale(QLocale(QString::fromLatin1(locale))));
         line(1);
@@ -58,12 +68,26 @@ protected:
             recorder = std::make_unique<LineRecorder>(portsFolder(), n);
         return *recorder;
     }
-    QString portsFolder() const { return config_.filePath(QStringLiteral("QEV/ports")); }
-    QString settingsFile() const { return config_.filePath(QStringLiteral("QEV/settings.reg")); }
+    QString portsFolder() const { return config_.portsFolder(); }
+    QString settingsFile() const { return config_.settingsFile(); }
 
     void click(QWidget* w) { QTest::mouseClick(w, Qt::LeftButton); }
+    QWidget* focused() const {
+        QWidget* w = QApplication::focusWidget();
+        return w ? w : form_.get();
+    }
+    QRadioButton* comButton(int n) const {
+        return form_->RadioGroup1()->findChildren<QRadioButton*>().at(n - 1);
+    }
+    QPoint rowCentre(int row) const {
+        ListBox* list = form_->ListBox1();
+        return list->visualItemRect(list->item(row)).center();
+    }
+    void clickRow(int row) {
+        QTest::mouseClick(form_->ListBox1()->viewport(), Qt::LeftButton, {}, rowCentre(row));
+    }
 
-    QTemporaryDir config_;
+    ScopedConfig config_;
     std::map<int, std::unique_ptr<LineRecorder>> lines_;
     std::unique_ptr<TMainForm> form_;
     std::unique_ptr<TdlgSetZone> editor_;

@@ -56,9 +56,6 @@ protected:
         return !form_->Com1().Open();
     }
 
-    QRadioButton* comButton(int n) const {
-        return form_->RadioGroup1()->findChildren<QRadioButton*>().at(n - 1);
-    }
     // Runs action ms from now out of the event loop, as a user acting while the window waits.
     // afterWait() lets the window run until every such action has run.
     void during(int ms, std::function<void()> action) {
@@ -72,11 +69,6 @@ protected:
         for (int i = 0; i < 500 && pending_ > 0; ++i)
             test::spin(10);
         ASSERT_EQ(pending_, 0);
-    }
-    void clickRow(int row) {
-        ListBox* list = form_->ListBox1();
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
-                          list->visualItemRect(list->item(row)).center());
     }
 
     int pending_ = 0;

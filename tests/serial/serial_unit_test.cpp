@@ -288,10 +288,8 @@ TEST(DeviceNamingTest, PortLinkTargetsAreJudgedWithoutOpening) {
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
 
     // A link that cannot be looked at is reported, naming it; the legacy node is left alone.
-    const QByteArray saved = qgetenv("XDG_CONFIG_HOME");
-    const QString tooLong = dir.path() + QLatin1Char('/') + QString(5000, QLatin1Char('x'));
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(tooLong));
-    const QString link = tooLong + QStringLiteral("/QEV/ports/COM1");
+    const test::ScopedConfig tooLong(QString(5000, QLatin1Char('x')));
+    const QString link = tooLong.linkPath(1);
     EXPECT_EQ(resolveDeviceName(comDeviceName(1)), link);
     EXPECT_EQ(examineDevice(link).verdict, DeviceCheck::Unexaminable);
     EXPECT_EQ(createSerialDevice()->open(link), syserr::kUnexaminableBase + ENAMETOOLONG);
@@ -301,7 +299,6 @@ TEST(DeviceNamingTest, PortLinkTargetsAreJudgedWithoutOpening) {
         refused.message().startsWith("The port link \"" + link + "\" cannot be examined ("));
     EXPECT_TRUE(portAbsenceReason(1).endsWith("cannot be examined (" +
                                               qt_error_string(ENAMETOOLONG) + ")"));
-    qputenv("XDG_CONFIG_HOME", saved);
 }
 
 TEST(DeviceNamingTest, LegacyNodesNeedHardwareInSysfs) {

@@ -7,11 +7,13 @@
 
 namespace qev::test {
 
-ScopedConfig::ScopedConfig()
-    : saved_(qgetenv("XDG_CONFIG_HOME")), hadSaved_(qEnvironmentVariableIsSet("XDG_CONFIG_HOME")) {
-    if (!dir_.isValid() || !QDir().mkpath(portsFolder()))
+ScopedConfig::ScopedConfig(const QString& below)
+    : path_(below.isEmpty() ? dir_.path() : dir_.filePath(below)),
+      saved_(qgetenv("XDG_CONFIG_HOME")),
+      hadSaved_(qEnvironmentVariableIsSet("XDG_CONFIG_HOME")) {
+    if (!dir_.isValid() || (!QDir().mkpath(portsFolder()) && below.isEmpty()))
         throw std::runtime_error("cannot make a configuration folder");
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(dir_.path()));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(path_));
 }
 
 ScopedConfig::~ScopedConfig() {

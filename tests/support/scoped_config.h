@@ -10,13 +10,14 @@ namespace qev::test {
 
 class ScopedConfig {
 public:
-    ScopedConfig();
+    // below: a path inside the new folder to point at instead (made when it can be).
+    explicit ScopedConfig(const QString& below = {});
     ~ScopedConfig();
     ScopedConfig(const ScopedConfig&) = delete;
     ScopedConfig& operator=(const ScopedConfig&) = delete;
 
-    QString path() const { return dir_.path(); }
-    QString filePath(const QString& relative) const { return dir_.filePath(relative); }
+    QString path() const { return path_; }
+    QString filePath(const QString& relative) const { return path_ + u'/' + relative; }
     QString portsFolder() const { return filePath(QStringLiteral("QEV/ports")); }
     QString settingsFile() const { return filePath(QStringLiteral("QEV/settings.reg")); }
 
@@ -26,6 +27,7 @@ public:
 
 private:
     QTemporaryDir dir_;
+    QString path_;
     QByteArray saved_;
     bool hadSaved_;
 };
