@@ -2,6 +2,8 @@
 // each action, and what the user is shown.
 
 #include "app/error_display.h"
+#include "cli/cli_commands.h"
+#include "protocol/messages.h"
 #include "protocol/date_time_value.h"
 #include "protocol/zone_line.h"
 #include "serial/prompt/com_select_form.h"
@@ -20,6 +22,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTextStream>
 
 namespace qev {
 namespace {
@@ -109,6 +112,29 @@ TEST_F(MainWindow, EditedZoneChangesExactlyItsRecord) {
     QByteArray expected = test::defaultConfiguration();
     expected.replace(1 + 5 * 4, 5, QByteArray::fromHex("2D051E0101"));
     EXPECT_EQ(line(1).take(82, 2000).toHex(' '), expected.toHex(' '));
+}
+
+// What the window saves, the commands read back: the port choice and the zone lines.
+TEST_F(MainWindow, CommandsReadWhatTheWindowSaved) {
+    line(3);
+    click(comButton(3));
+    clickRow(4);
+    onNextModal<TdlgSetZone>([](TdlgSetZone* d) {
+        QTest::mouseClick(d->CheckBox2(), Qt::LeftButton);  // 24-hour
+        QTest::mouseClick(d->OKBtn(), Qt::LeftButton);
+    });
+    click(form_->btnEdit());
+    const QStringList lines = form_->ListBox1()->Items();
+    ASSERT_TRUE(lines[4].endsWith(QStringLiteral("24 hr")));
+    form_->close();
+
+    QString out, err;
+    QTextStream outStream(&out), errStream(&err);
+    CommandContext context{outStream, errStream, [] { return ClockSync::Synced; }, {}};
+    Command sendZones;
+    sendZones.kind = CommandKind::SendZones;
+    EXPECT_EQ(runCommand(sendZones, context), 0) << err.toStdString();
+    EXPECT_EQ(line(3).take(82, 2000).toHex(' '), buildZoneConfigMessage(lines).toHex(' '));
 }
 
 TEST_F(MainWindow, SyncSendsTheUtcClock) {
