@@ -18,7 +18,10 @@ if [ ! -d "$qt_source/src" ]; then
 fi
 
 stage=$out/package
-rm -rf "$stage"
+zip=$out/qev-$version-win64.zip
+setup=$out/qev-$version-setup.exe
+# Nothing of an earlier run may pass for this one's, should this one fail.
+rm -rf "$stage" "$zip" "$setup"
 mkdir -p "$stage"
 maps=()
 for exe in "${programs[@]}"; do
@@ -55,8 +58,6 @@ files=()
 for f in "$stage"/*; do
     files+=("$(basename "$f")")
 done
-zip=$out/qev-$version-win64.zip
-rm -f "$zip"
 (cd "$stage" && zip -q -X -9 "$zip" "${files[@]}")
 
 # The installer installs the staged files and its uninstaller removes exactly those.
@@ -64,7 +65,6 @@ nsh=$out/nsis
 mkdir -p "$nsh"
 printf 'File "%s"\n' "${files[@]/#/$stage/}" >"$nsh/files.nsh"
 printf 'Delete "$INSTDIR\\%s"\n' "${files[@]}" >"$nsh/unfiles.nsh"
-setup=$out/qev-$version-setup.exe
 makensis -V2 -INPUTCHARSET UTF8 "-DVERSION=$version" "-DVERSION_QUAD=$quad" \
     "-DPUBLISHER=$publisher" "-DCOPYRIGHT=$copyright" "-DICON=$top/src/app/win/qev.ico" \
     "-DSTAGE=$stage" "-DFILES_NSH=$nsh/files.nsh" "-DUNFILES_NSH=$nsh/unfiles.nsh" \
