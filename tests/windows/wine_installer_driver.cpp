@@ -38,6 +38,7 @@ struct Setup {
     std::string user;    // USERNAME
     std::string userId;  // USERDOMAIN\USERNAME
     std::string defaultDir;
+    std::string shortcut;  // QEV.lnk in the user's Start menu
 };
 
 std::optional<std::string> readFile(const fs::path& path) {
@@ -81,22 +82,6 @@ std::optional<std::string> fromUtf16(const std::string& bytes) {
     return text;
 }
 
-std::vector<std::string> trimmedLines(const std::string& text) {
-    std::vector<std::string> lines;
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find('\n', start);
-        if (end == std::string::npos)
-            end = text.size();
-        std::string line = text.substr(start, end - start);
-        line.erase(0, line.find_first_not_of(" \t"));
-        line.erase(line.find_last_not_of(" \t\r") + 1);
-        lines.push_back(line);
-        start = end + 1;
-    }
-    return lines;
-}
-
 std::string xmlEscaped(std::string text) {
     for (size_t i = 0; (i = text.find('&', i)) != std::string::npos; i += 5)
         text.replace(i, 1, "&amp;");
@@ -122,23 +107,20 @@ void checkTaskDefinition(const Setup& s, const std::string& dir) {
     check(text.has_value(), "the task definition is kept as UTF-16 with a byte order mark");
     if (!text)
         return;
-    const auto lines = trimmedLines(*text);
+    const std::string user = "<UserId>" + xmlEscaped(s.userId) + "</UserId>";
     const std::string expected[] = {
         "<?xml version=\"1.0\" encoding=\"UTF-16\"?>",
         "<Interval>PT1H</Interval>",
         "<StopAtDurationEnd>false</StopAtDurationEnd>",
-        "<LogonTrigger>",
-        "<UserId>" + xmlEscaped(s.userId) + "</UserId>",
+        "<LogonTrigger>\r\n      <Enabled>true</Enabled>\r\n      " + user,
+        "<Principal id=\"Author\">\r\n      " + user,
         "<LogonType>InteractiveToken</LogonType>",
         "<RunLevel>LeastPrivilege</RunLevel>",
         "<Command>\"" + xmlEscaped(dir) + "\\qev.exe\"</Command>",
         "<Arguments>sync --require-synced</Arguments>",
     };
-    for (const std::string& line : expected)
-        check(contains(lines, line), "the task definition has " + line);
-    check(std::count(lines.begin(), lines.end(), "<UserId>" + xmlEscaped(s.userId) + "</UserId>") ==
-              2,
-          "the logon trigger and the task run for this user alone");
+    for (const std::string& part : expected)
+        check(text->find(part) != std::string::npos, "the task definition has " + part);
 }
 
 void checkInstalled(const Setup& s, const std::string& dir, bool task) {
@@ -160,9 +142,7 @@ void checkInstalled(const Setup& s, const std::string& dir, bool task) {
     std::sort(found.begin(), found.end());
     check(found == wanted, "nothing more nor less is installed in " + dir);
 
-    const std::string appData = environment(s.wine, "APPDATA");
-    const auto link =
-        readFile(unixPath(s, appData + "\\Microsoft\\Windows\\Start Menu\\Programs\\QEV.lnk"));
+    const auto link = readFile(unixPath(s, s.shortcut));
     const std::string target = dir + "\\qev.exe";
     std::string wideTarget;
     for (char c : target)
@@ -197,9 +177,7 @@ void uninstallAndCheck(const Setup& s, const std::string& dir) {
     s.wine.waitForServer();
     check(exitedWith(r, 0), "the silent uninstall succeeds");
     check(!fs::exists(unixPath(s, dir)), dir + " is gone");
-    const std::string appData = environment(s.wine, "APPDATA");
-    check(!fs::exists(unixPath(s, appData + "\\Microsoft\\Windows\\Start Menu\\Programs\\QEV.lnk")),
-          "the shortcut is gone");
+    check(!fs::exists(unixPath(s, s.shortcut)), "the shortcut is gone");
     check(exitedWith(run(s.wine.command({"reg", "query", kUninstallKey}), 120, true), 1),
           "the Apps & features entry is gone");
     check(!fs::exists(taskStore(s)), "no task is left");
@@ -269,6 +247,8 @@ int main(int argc, char** argv) {
     const std::string domain = environment(s.wine, "USERDOMAIN");
     s.userId = domain.empty() ? s.user : domain + "\\" + s.user;
     s.defaultDir = environment(s.wine, "LOCALAPPDATA") + "\\Programs\\QEV";
+    s.shortcut =
+        environment(s.wine, "APPDATA") + "\\Microsoft\\Windows\\Start Menu\\Programs\\QEV.lnk";
 
     if (scenario == "plain") {
         plainScenario(s);
