@@ -62,7 +62,7 @@ SRC
 }
 
 if [ "${1:-}" = --source ]; then
-    fetch_source
+    [ -d "$src" ] || fetch_source
     echo "$src"
     exit 0
 fi

@@ -30,6 +30,9 @@ OutFile "${OUTFILE}"
 InstallDir "$LOCALAPPDATA\Programs\QEV"
 InstallDirRegKey HKCU "${UNINSTALL_KEY}" "InstallLocation"
 BrandingText "QEV ${VERSION}"
+; A file that cannot be replaced (the program still running) stops the install, silent or not:
+; never an old program left behind an install that says it succeeded.
+AllowSkipFiles off
 !ifdef SIGN
 !uninstfinalize '"${SIGN}" "%1"'
 !endif

@@ -161,6 +161,7 @@ class QtSource:
         base = (folder / entry.get("Path", ".")).resolve()
         return f == base or base in f.parents
 
+
 class Conditions:
     """Evaluates preprocessor conditions as far as the build fixes them: True, False, or None
     where it cannot tell (an include under it then counts)."""

@@ -191,6 +191,15 @@ void plainScenario(const Setup& s) {
 
     check(exitedWith(install(s, {"/S"}), 0), "the silent install succeeds");
     checkInstalled(s, s.defaultDir, false);
+
+    // A program that cannot be replaced (on Windows: while it runs) fails the install over it.
+    const std::string program = unixPath(s, s.defaultDir + "\\qev.exe").string();
+    if (exitedWith(run({"chattr", "+i", program}, 30, true), 0)) {
+        check(exitedWith(install(s, {"/S"}), 2), "an install that cannot replace qev.exe fails");
+        run({"chattr", "-i", program}, 30, true);
+    } else {
+        std::printf("skipped: this file system cannot make qev.exe unchangeable\n");
+    }
     uninstallAndCheck(s, s.defaultDir);
 }
 
