@@ -38,7 +38,7 @@ done
 crlf() { sed 's/\r*$/\r/'; }
 sed "s/@VERSION@/$version/" "$here/README.txt" | crlf >"$stage/README.txt"
 crlf <"$top/LICENSE" >"$stage/LICENSE.txt"
-python3 "$here/third_party_notices.py" --qt-source "$qt_source" --qt-prefix "$qt_prefix" \
+python3 -B "$here/third_party_notices.py" --qt-source "$qt_source" --qt-prefix "$qt_prefix" \
     --version "$version" --out "$stage/notices.tmp" "${maps[@]}"
 crlf <"$stage/notices.tmp" >"$stage/THIRD-PARTY-NOTICES.txt"
 rm "$stage/notices.tmp"
