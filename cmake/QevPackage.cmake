@@ -1,5 +1,10 @@
 # The Debian package: "cpack -G DEB" in the build folder makes qev_<version>_<arch>.deb.
 # Its dependencies come from dpkg-shlibdeps, plus the platform plugins the window needs.
+# A Windows build makes the Windows downloads instead.
+if(WIN32)
+    include(${CMAKE_CURRENT_LIST_DIR}/QevWindowsPackage.cmake)
+    return()
+endif()
 
 set(QEV_DEB_DOC ${CMAKE_BINARY_DIR}/deb-doc)
 # Debian's documentation files: the copyright, and the changelog compressed (a native package).

@@ -7,6 +7,21 @@ add_link_options(-static)
 # A release program carries no symbols: the download stays small.
 add_link_options($<$<CONFIG:Release>:-s>)
 
+# What the programs' and the installer's file properties show.
+set(QEV_PUBLISHER "The QEV developers")
+set(QEV_COPYRIGHT "Copyright (C) 2026 The QEV developers. Free software under GPL-3.0-or-later.")
+# Windows versions have four parts: 1.0 is 1.0.0.0.
+set(QEV_VERSION_PARTS ${PROJECT_VERSION_MAJOR} ${PROJECT_VERSION_MINOR})
+foreach(part PATCH TWEAK)
+    if(PROJECT_VERSION_${part} STREQUAL "")
+        list(APPEND QEV_VERSION_PARTS 0)
+    else()
+        list(APPEND QEV_VERSION_PARTS ${PROJECT_VERSION_${part}})
+    endif()
+endforeach()
+list(JOIN QEV_VERSION_PARTS "," QEV_VERSION_COMMAS)
+list(JOIN QEV_VERSION_PARTS "." QEV_VERSION_QUAD)
+
 if(CMAKE_CROSSCOMPILING AND QEV_TESTS)
     find_program(QEV_WINE wine REQUIRED)
     # One private prefix per build tree, made on first use by the runner.

@@ -2,6 +2,8 @@
 # Builds a static Qt for 64-bit Windows (mingw-w64) from Debian's own qt6-base source, once,
 # and prints its prefix. The result is cached outside the tree and reused while it is whole.
 #   scripts/qt-mingw.sh            build when needed, print the prefix
+#   scripts/qt-mingw.sh --source   fetch the source when needed, print its folder (the licences
+#                                  and attributions of what the Windows programs link are in it)
 # Environment: QEV_QT_CACHE (default ~/.cache/qev), QEV_QT_JOBS (default: all cores).
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
@@ -22,19 +24,18 @@ options=(
 key=$(printf '%s\n' "$version" "${options[@]}" | sha256sum | cut -c1-10)
 cache=${QEV_QT_CACHE:-$HOME/.cache/qev}
 prefix=$cache/qt-$version-mingw-static-$key
-if [ -f "$prefix/.complete" ]; then
-    echo "$prefix"
-    exit 0
-fi
-
-packages=(g++-mingw-w64-x86-64-posix cmake ninja-build dpkg-dev qt6-base-dev)
-missing=()
-for p in "${packages[@]}"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")
-done
 work=$cache/qt-$version-mingw-work
 src=$work/qt6-base-$version+dfsg
-if [ ! -d "$src" ] || ((${#missing[@]})); then
+
+# Debian's source package, with the packages the build needs; as root, as only apt-get can.
+fetch_source() {
+    local packages=(g++-mingw-w64-x86-64-posix cmake ninja-build dpkg-dev qt6-base-dev) missing=() p
+    for p in "${packages[@]}"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")
+    done
+    if [ -d "$src" ] && ! ((${#missing[@]})); then
+        return 0
+    fi
     if [ "$(id -u)" != 0 ]; then
         echo "Building Qt for Windows needs Debian's qt6-base source and these packages; run this" >&2
         echo "script as root once, or install them: ${missing[*]:-none}" >&2
@@ -58,7 +59,18 @@ SRC
     (cd "$work" && apt-get source -qq "qt6-base=$version+dfsg-10" >/dev/null 2>&1 ||
         (cd "$work" && apt-get source -qq qt6-base >/dev/null))
     src=$(ls -d "$work"/qt6-base-$version* | head -n1)
+}
+
+if [ "${1:-}" = --source ]; then
+    [ -d "$src" ] || fetch_source
+    echo "$src"
+    exit 0
 fi
+if [ -f "$prefix/.complete" ]; then
+    echo "$prefix"
+    exit 0
+fi
+fetch_source
 
 echo "Building Qt $version for Windows into $prefix (about 25 minutes on 2 cores, once)" >&2
 build=$work/build-$key

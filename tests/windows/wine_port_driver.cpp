@@ -6,14 +6,13 @@
 // app (the real qev.exe, clicked under a virtual display, then its stored settings).
 // Every step has a deadline; a program that overruns it is killed with its children.
 
+#include "wine_host.h"
+
 #include <fcntl.h>
 #include <poll.h>
-#include <signal.h>
-#include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -24,27 +23,13 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-int failures = 0;
-
-void check(bool ok, const std::string& what) {
-    std::printf("%s: %s\n", ok ? "ok" : "FAILED", what.c_str());
-    if (!ok)
-        ++failures;
-}
+using namespace winehost;
 
 struct Line {
     int master = -1;
     std::string slave;
     std::string bytes;
     std::optional<termios> settings;  // as they were when the first byte arrived
-};
-
-struct Result {
-    int status = -1;
-    bool timedOut = false;
-    std::string out;
 };
 
 // Reads what the master has; keeps the slave's settings of the moment the first byte came.
@@ -63,68 +48,18 @@ void drain(Line* line) {
     }
 }
 
-// Runs argv with its output collected, watching the line meanwhile. Quiet: Wine's own chatter
-// (a server it starts inherits the stream) goes nowhere.
-Result run(const std::vector<std::string>& argv, Line* line, int timeoutSeconds,
-           bool quiet = false) {
-    Result result;
-    int out[2];
-    if (::pipe2(out, O_CLOEXEC) != 0)
-        return result;
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        ::setpgid(0, 0);
-        ::dup2(out[1], STDOUT_FILENO);
-        if (quiet) {
-            const int null = ::open("/dev/null", O_WRONLY);
-            ::dup2(null, STDERR_FILENO);
-        }
-        std::vector<char*> args;
-        for (const std::string& a : argv)
-            args.push_back(const_cast<char*>(a.c_str()));
-        args.push_back(nullptr);
-        ::execvp(args[0], args.data());
-        std::perror(args[0]);
-        ::_exit(127);
-    }
-    ::close(out[1]);
-    const auto deadline = Clock::now() + std::chrono::seconds(timeoutSeconds);
-    bool open = true;
-    while (open) {
-        pollfd fds[2] = {{out[0], POLLIN, 0}, {line ? line->master : -1, POLLIN, 0}};
-        ::poll(fds, 2, 100);
-        if (fds[0].revents) {
-            char buffer[512];
-            const ssize_t n = ::read(out[0], buffer, sizeof buffer);
-            if (n > 0)
-                result.out.append(buffer, size_t(n));
-            else
-                open = false;
-        }
-        if (line)
-            drain(line);
-        if (Clock::now() > deadline) {
-            result.timedOut = true;
-            ::kill(-pid, SIGKILL);
-            break;
-        }
-    }
-    ::close(out[0]);
-    ::waitpid(pid, &result.status, 0);
-    if (line) {
-        // Bytes written just before the program ended may still be on their way.
-        const auto settle = Clock::now() + std::chrono::milliseconds(500);
-        while (Clock::now() < settle) {
-            pollfd fd{line->master, POLLIN, 0};
-            ::poll(&fd, 1, 50);
-            drain(line);
-        }
+// Runs argv, watching the line meanwhile, and takes in what is still on its way after the end.
+Result runOnLine(const std::vector<std::string>& argv, Line& line, int timeoutSeconds) {
+    const Result result = run(
+        argv, timeoutSeconds, false, [&line] { drain(&line); }, line.master);
+    // Bytes written just before the program ended may still be on their way.
+    const auto settle = Clock::now() + std::chrono::milliseconds(500);
+    while (Clock::now() < settle) {
+        pollfd fd{line.master, POLLIN, 0};
+        ::poll(&fd, 1, 50);
+        drain(&line);
     }
     return result;
-}
-
-bool exitedWith(const Result& r, int code) {
-    return !r.timedOut && WIFEXITED(r.status) && WEXITSTATUS(r.status) == code;
 }
 
 std::string toHex(const std::string& bytes) {
@@ -161,34 +96,19 @@ bool openLine(Line& line) {
     return ::open(line.slave.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC) >= 0;
 }
 
-struct Wine {
-    std::string runner;
-    std::string prefix;
-
-    std::vector<std::string> command(std::vector<std::string> args) const {
-        args.insert(args.begin(), {runner, prefix});
-        return args;
-    }
-
-    // Ports are made when the server starts: set the name, then start it again.
-    // startServer: start it here, so that its teardown stays out of the test's output. Not
-    // for a program with windows: a server started without the display keeps them from showing.
-    bool mapCom1(const std::string& path, bool startServer) const {
-        const Result r = run(command({"reg", "add", "HKLM\\Software\\Wine\\Ports", "/v", "COM1",
-                                      "/t", "REG_SZ", "/d", path, "/f"}),
-                             nullptr, 180, true);
-        if (!exitedWith(r, 0))
-            return false;
-        if (!stopServer())
-            return false;
-        return !startServer || exitedWith(run({"wineserver", "-p10"}, nullptr, 30, true), 0);
-    }
-
-    bool stopServer() const {
-        run({"wineserver", "-k"}, nullptr, 30, true);
-        return exitedWith(run({"wineserver", "-w"}, nullptr, 30, true), 0);
-    }
-};
+// Ports are made when the server starts: set the name, then start it again.
+// startServer: start it here, so that its teardown stays out of the test's output. Not
+// for a program with windows: a server started without the display keeps them from showing.
+bool mapCom1(const Wine& wine, const std::string& path, bool startServer) {
+    const Result r = run(wine.command({"reg", "add", "HKLM\\Software\\Wine\\Ports", "/v", "COM1",
+                                       "/t", "REG_SZ", "/d", path, "/f"}),
+                         180, true);
+    if (!exitedWith(r, 0))
+        return false;
+    if (!wine.stopServer())
+        return false;
+    return !startServer || exitedWith(run({"wineserver", "-p10"}, 30, true), 0);
+}
 
 void checkLineSettings(const Line& line) {
     if (!line.settings) {
@@ -204,7 +124,7 @@ void checkLineSettings(const Line& line) {
 }
 
 void sendScenario(const Wine& wine, Line& line, const std::string& probe, const std::string& kind) {
-    const Result r = run(wine.command({probe, "send", "1", kind}), &line, 120);
+    const Result r = runOnLine(wine.command({probe, "send", "1", kind}), line, 120);
     check(exitedWith(r, 0), "the probe sent (output: " + r.out + ")");
     const std::string expected = field(r.out, "EXPECT");
     if (kind == "time") {
@@ -219,47 +139,13 @@ void sendScenario(const Wine& wine, Line& line, const std::string& probe, const 
     checkLineSettings(line);
 }
 
-// The lines of `wine reg query KEY /s`, with runs of blanks made one.
-std::vector<std::string> registryLines(const Wine& wine, const std::string& key) {
-    const Result r = run(wine.command({"reg", "query", key, "/s"}), nullptr, 120, true);
-    std::vector<std::string> lines;
-    std::istringstream in(r.out);
-    std::string line;
-    while (std::getline(in, line)) {
-        std::string flat;
-        for (char c : line) {
-            if (c == '\r')
-                continue;
-            if (c == ' ' || c == '\t') {
-                if (!flat.empty() && flat.back() != ' ')
-                    flat += ' ';
-            } else {
-                flat += c;
-            }
-        }
-        while (!flat.empty() && flat.back() == ' ')
-            flat.pop_back();
-        if (!flat.empty())
-            lines.push_back(flat);
-    }
-    return lines;
-}
-
-bool contains(const std::vector<std::string>& lines, const std::string& wanted) {
-    for (const std::string& l : lines) {
-        if (l == wanted)
-            return true;
-    }
-    return false;
-}
-
 void appScenario(const Wine& wine, Line& line, const std::string& probe, const std::string& qev,
                  const std::string& ui) {
-    const Result expect = run(wine.command({probe, "expect-config"}), nullptr, 120);
+    const Result expect = run(wine.command({probe, "expect-config"}), 120);
     const std::string expected = field(expect.out, "EXPECT");
     check(expected.size() == 82 * 2, "the default configuration from the probe");
     // A first run: nothing stored yet.
-    run(wine.command({"reg", "delete", "HKCU\\Software\\QEV", "/f"}), nullptr, 120, true);
+    run(wine.command({"reg", "delete", "HKCU\\Software\\QEV", "/f"}), 120, true);
     // The server those two started has no display, and windows made under it never show:
     // qev.exe must start the next one, under the virtual display.
     wine.stopServer();
@@ -272,13 +158,13 @@ void appScenario(const Wine& wine, Line& line, const std::string& probe, const s
     std::vector<std::string> args{"xvfb-run", "-a", "-s", "-screen 0 1024x768x24"};
     for (const std::string& a : wine.command({ui, windowsPath}))
         args.push_back(a);
-    const Result r = run(args, &line, 280);
+    const Result r = runOnLine(args, line, 280);
     check(exitedWith(r, 0), "qev.exe was clicked and closed normally (output: " + r.out + ")");
     check(toHex(line.bytes) == expected,
           "qev.exe sent exactly the default configuration: got " + toHex(line.bytes));
     checkLineSettings(line);
 
-    const auto stored = registryLines(wine, "HKCU\\Software\\QEV\\MainForm");
+    const auto stored = wine.registryLines("HKCU\\Software\\QEV\\MainForm");
     check(contains(stored, "FormVersion REG_DWORD 0x0"), "FormVersion stored as a DWORD 0");
     check(contains(stored, "RadioGroup1_ItemIndex REG_DWORD 0x0"), "the port stored as DWORD 0");
     check(contains(stored, "Count REG_DWORD 0x10"), "16 zone lines stored");
@@ -310,7 +196,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     // The runner has left COM2 to COM255 empty, so none of them leads to a real port.
-    if (!wine.mapCom1(line.slave, scenario != "app")) {
+    if (!mapCom1(wine, line.slave, scenario != "app")) {
         std::fprintf(stderr, "could not map the ports in %s\n", wine.prefix.c_str());
         return 1;
     }
@@ -320,12 +206,12 @@ int main(int argc, char** argv) {
         sendScenario(wine, line, probe, scenario);
     } else if (scenario == "missing") {
         // The prefix has names up to COM256 (empty, or Wine's own); COM300 does not exist.
-        const Result r = run(wine.command({probe, "send", "300", "config"}), &line, 120);
+        const Result r = runOnLine(wine.command({probe, "send", "300", "config"}), line, 120);
         check(field(r.out, "ERROR EBadId:") == "Specified comport doesn't exist",
               "a missing port is reported as such (output: " + r.out + ")");
         check(line.bytes.empty(), "nothing reaches COM1");
     } else if (scenario == "held") {
-        const Result r = run(wine.command({probe, "held", "1"}), &line, 120);
+        const Result r = runOnLine(wine.command({probe, "held", "1"}), line, 120);
         check(field(r.out, "ERROR EAlreadyOpen:") == "Device already open",
               "a port held by another open is refused (output: " + r.out + ")");
         check(line.bytes.empty(), "nothing is sent while the port is held");
@@ -335,6 +221,6 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "unknown scenario %s\n", scenario.c_str());
         return 2;
     }
-    run({"wineserver", "-k"}, nullptr, 30, true);
+    run({"wineserver", "-k"}, 30, true);
     return failures == 0 ? 0 : 1;
 }
