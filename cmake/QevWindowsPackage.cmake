@@ -5,7 +5,7 @@
 
 # The programs shipped, each one file. Every link leaves a map beside the program, from which
 # the notices are made, so they follow the build.
-set(QEV_WINDOWS_PROGRAMS qev)
+set(QEV_WINDOWS_PROGRAMS qev qev-cli)
 
 set(QEV_QT_SOURCE_DIR "" CACHE PATH
     "Debian's qt6-base source that Qt for Windows was built from (scripts/qt-mingw.sh --source)")

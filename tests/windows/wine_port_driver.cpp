@@ -3,7 +3,8 @@
 // bytes and the line settings they came with.
 //   wine_port_driver WINE_RUN PREFIX SCENARIO PROBE [QEV UI_DRIVER]
 // Scenarios: config, time (the probe sends), missing (COM300), held (a second open of COM1),
-// app (the real qev.exe, clicked under a virtual display, then its stored settings).
+// app (the real qev.exe, clicked under a virtual display, then its stored settings), cli (the
+// console program qev-cli.exe: what it prints and its exit codes).
 // Every step has a deadline; a program that overruns it is killed with its children.
 
 #include "wine_host.h"
@@ -99,9 +100,9 @@ bool openLine(Line& line) {
 // Ports are made when the server starts: set the name, then start it again.
 // startServer: start it here, so that its teardown stays out of the test's output. Not
 // for a program with windows: a server started without the display keeps them from showing.
-bool mapCom1(const Wine& wine, const std::string& path, bool startServer) {
-    const Result r = run(wine.command({"reg", "add", "HKLM\\Software\\Wine\\Ports", "/v", "COM1",
-                                       "/t", "REG_SZ", "/d", path, "/f"}),
+bool mapCom(const Wine& wine, int n, const std::string& path, bool startServer) {
+    const Result r = run(wine.command({"reg", "add", "HKLM\\Software\\Wine\\Ports", "/v",
+                                       "COM" + std::to_string(n), "/t", "REG_SZ", "/d", path, "/f"}),
                          180, true);
     if (!exitedWith(r, 0))
         return false;
@@ -176,10 +177,44 @@ void appScenario(const Wine& wine, Line& line, const std::string& probe, const s
     }
 }
 
+// qev-cli.exe as a console runs it: its output (both streams) and its exit code.
+void cliScenario(const Wine& wine, Line& line, const std::string& probe, const std::string& cli) {
+    const std::string expected = field(run(wine.command({probe, "expect-config"}), 120).out,
+                                       "EXPECT");
+    const auto qevCli = [&](std::vector<std::string> args) {
+        args.insert(args.begin(), cli);
+        std::vector<std::string> argv{"sh", "-c", "exec \"$@\" 2>&1", "sh"};
+        for (const std::string& a : wine.command(args))
+            argv.push_back(a);
+        return runOnLine(argv, line, 120);
+    };
+    Result r = qevCli({"send-zones", "--port", "COM1"});
+    check(exitedWith(r, 0), "send-zones exits 0 (output: " + r.out + ")");
+    check(r.out.find("Sent the zone configuration (16 zones) to COM1") != std::string::npos,
+          "it says what it sent");
+    check(toHex(line.bytes) == expected,
+          "exactly the default configuration on the line: got " + toHex(line.bytes));
+    line.bytes.clear();
+
+    // COM7 leads to a device that is not there, as an unplugged adapter's would. (Wine gives
+    // the open no "not found" for it, so the reason's words are Wine's own.)
+    check(mapCom(wine, 7, "/dev/qev-no-such-device", true), "COM7 mapped to a missing device");
+    r = qevCli({"sync", "--port", "COM7"});
+    check(exitedWith(r, 1), "a missing port exits 1 (output: " + r.out + ")");
+    check(r.out.rfind("qev: COM7: ", 0) == 0, "and says which port failed");
+
+    r = qevCli({"-port", "COM1", "sync"});
+    check(exitedWith(r, 2), "a wrong command line exits 2 (output: " + r.out + ")");
+    check(r.out.rfind("qev: ", 0) == 0 && r.out.find("-port") != std::string::npos,
+          "and names what is wrong");
+    check(line.bytes.empty(), "nothing more reaches the line");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 5 || (std::strcmp(argv[3], "app") == 0 && argc < 7)) {
+    if (argc < 5 || (std::strcmp(argv[3], "app") == 0 && argc < 7) ||
+        (std::strcmp(argv[3], "cli") == 0 && argc < 6)) {
         std::fprintf(stderr, "usage: wine_port_driver WINE_RUN PREFIX SCENARIO PROBE [QEV UI]\n");
         return 2;
     }
@@ -196,7 +231,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     // The runner has left COM2 to COM255 empty, so none of them leads to a real port.
-    if (!mapCom1(wine, line.slave, scenario != "app")) {
+    if (!mapCom(wine, 1, line.slave, scenario != "app")) {
         std::fprintf(stderr, "could not map the ports in %s\n", wine.prefix.c_str());
         return 1;
     }
@@ -217,6 +252,8 @@ int main(int argc, char** argv) {
         check(line.bytes.empty(), "nothing is sent while the port is held");
     } else if (scenario == "app") {
         appScenario(wine, line, probe, argv[5], argv[6]);
+    } else if (scenario == "cli") {
+        cliScenario(wine, line, probe, argv[5]);
     } else {
         std::fprintf(stderr, "unknown scenario %s\n", scenario.c_str());
         return 2;
