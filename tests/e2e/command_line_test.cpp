@@ -197,8 +197,11 @@ TEST_F(CommandLine, PortsListsThePresentOnesWithTheirDevices) {
     const Outcome r = qev({"ports"});
     EXPECT_EQ(r.status, 0) << r.err.toStdString();
     const QStringList lines = r.out.split('\n', Qt::SkipEmptyParts);
-    EXPECT_TRUE(lines.contains("COM2\t" + com2->slavePath())) << r.out.toStdString();
-    EXPECT_TRUE(lines.contains("COM12\t" + com12->slavePath())) << r.out.toStdString();
+    // Each with its device and what it is.
+    EXPECT_TRUE(lines.contains("COM2\t" + com2->slavePath() + "\tlinked by hand"))
+        << r.out.toStdString();
+    EXPECT_TRUE(lines.contains("COM12\t" + com12->slavePath() + "\tlinked by hand"))
+        << r.out.toStdString();
     for (const auto& c : refused) {
         const QString link = ports_ + QString("/COM%1").arg(c.n);
         EXPECT_FALSE(r.out.contains(QString("COM%1\t").arg(c.n))) << r.out.toStdString();
@@ -206,8 +209,8 @@ TEST_F(CommandLine, PortsListsThePresentOnesWithTheirDevices) {
             << r.err.toStdString();
         EXPECT_TRUE(r.err.contains(c.says)) << r.err.toStdString();
     }
-    EXPECT_LT(lines.indexOf("COM2\t" + com2->slavePath()),
-              lines.indexOf("COM12\t" + com12->slavePath()));
+    EXPECT_LT(lines.indexOf("COM2\t" + com2->slavePath() + "\tlinked by hand"),
+              lines.indexOf("COM12\t" + com12->slavePath() + "\tlinked by hand"));
 }
 
 TEST_F(CommandLine, PortsThatCannotBeUsedAreErrorsNeverSuccess) {
@@ -228,7 +231,10 @@ TEST_F(CommandLine, PortsThatCannotBeUsedAreErrorsNeverSuccess) {
     ::close(held);
     EXPECT_EQ(r.status, 1);
     EXPECT_TRUE(r.out.isEmpty());
-    EXPECT_EQ(r.err, "qev: COM4: Device already open.\n");
+    // The holder is named: this test program, which holds the lock.
+    EXPECT_EQ(r.err, QString("qev: COM4: Device already open: in use by %1 (pid %2)\n")
+                         .arg(QFileInfo(QFile::symLinkTarget("/proc/self/exe")).fileName())
+                         .arg(::getpid()));
     EXPECT_TRUE(com4->take(1, 200).isEmpty());
 
     // No port chosen, in the window or on the command line.
