@@ -205,9 +205,9 @@ Command parseCommandLine(const QStringList& arguments) {
     const QStringList words = parser.positionalArguments();
     if (words.isEmpty())
         return usage(QStringLiteral("No command given: use sync, send-zones or ports"));
-    // ports --link COMn DEVICE is the one command with a second word.
-    const qsizetype wordsTaken =
-        words.first() == QStringLiteral("ports") && parser.isSet(link) ? 2 : 1;
+    // ports --link COMn DEVICE is the one command with a second word (--link with another command
+    // is told of below).
+    const qsizetype wordsTaken = parser.isSet(link) ? 2 : 1;
     if (words.size() > wordsTaken)
         return usage(QStringLiteral("Unexpected argument \"%1\"").arg(words.at(wordsTaken)));
     const QString& word = words.first();
