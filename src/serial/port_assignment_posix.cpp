@@ -24,10 +24,6 @@ namespace {
 // Another program assigning or linking holds the lock for milliseconds.
 constexpr int kLockWaitMs = 3000;
 
-QString canonical(const QString& path) {
-    return realPath(path);
-}
-
 QByteArray native(const QString& path) {
     return QFile::encodeName(path);
 }
@@ -53,7 +49,7 @@ Links scanLinks(const PortRoots& roots) {
         if (!entryThere(link))
             continue;
         links.there[n] = true;
-        if (const QString device = canonical(link); !device.isEmpty())
+        if (const QString device = realPath(link); !device.isEmpty())
             links.reached.insert(device);
     }
     return links;
@@ -172,7 +168,7 @@ QList<SerialAdapter> findSerialAdapters(const PortRoots& roots) {
             const QString path = folder.filePath(name);
             if (!serialDevicePresent(path, roots.sysfs))
                 continue;
-            const QString device = canonical(path);
+            const QString device = realPath(path);
             if (device.isEmpty() || devices.contains(device))
                 continue;
             devices.insert(device);
@@ -214,11 +210,11 @@ PortAssignment assignPortNumbers(const PortRoots& roots) {
 
 QList<quint16> portsLeadingTo(const QString& path, const PortRoots& roots) {
     QList<quint16> numbers;
-    const QString device = canonical(path);
+    const QString device = realPath(path);
     if (device.isEmpty() || roots.links.isEmpty())
         return numbers;
     for (quint16 n = 1; n <= kMaxPortNumber; ++n) {
-        if (canonical(portLinkPath(n, roots)) == device)
+        if (realPath(portLinkPath(n, roots)) == device)
             numbers.append(n);
     }
     return numbers;
