@@ -12,6 +12,9 @@ void showErrorBox(const QString& text, const QString& title) {
     if (!owner)
         owner = QApplication::activeWindow();
     QMessageBox box(QMessageBox::Critical, caption, text, QMessageBox::Ok, owner);
+    // Messages carry names from devices, files and other programs: a name that looks like
+    // markup is shown as it is, not rendered.
+    box.setTextFormat(Qt::PlainText);
     box.exec();
 }
 

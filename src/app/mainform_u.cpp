@@ -3,6 +3,7 @@
 #include "app/accessible_names.h"
 #include "app/application.h"
 #include "app/error_display.h"
+#include "app/port_tips.h"
 #include "app/setzone.h"
 #include "base/error_sink.h"
 #include "protocol/date_time_value.h"
@@ -60,6 +61,7 @@ TMainForm::TMainForm(QWidget* parent) : QWidget(parent) {
     radioGroup1_->setObjectName(kPortChoiceName);
     radioGroup1_->setGeometry(8, 8, 389, 73);
     radioGroup1_->setItemIndex(0);
+    portTips_ = new PortTips(radioGroup1_);
 
     groupBox1_ = new QGroupBox(QStringLiteral("Date/Time"), this);
     groupBox1_->setObjectName(QStringLiteral("GroupBox1"));
@@ -192,6 +194,7 @@ void TMainForm::Button2Click() {
     // leave the device up to a second behind. The fields are filled before the port is opened
     // and show the second that is sent; the message is built from them. The click returns at
     // once: the port's writer puts the message on the line at its instant.
+    portTips_->refresh();
     transmitter_.sendOnSecond(radioGroup1_->ItemIndex(), kTimeSetMessageSize,
                               [this](qint64 second) {
                                   showDateTime(QDateTime::fromSecsSinceEpoch(second, Qt::UTC));
@@ -217,6 +220,7 @@ void TMainForm::Button3Click() {
 }
 
 void TMainForm::SendIt(const QByteArray& message) {
+    portTips_->refresh();  // an adapter plugged in since gets its number first
     transmitter_.send(radioGroup1_->ItemIndex(), message);
 }
 

@@ -17,6 +17,7 @@ class QPushButton;
 namespace qev {
 
 class ListBox;
+class PortTips;
 class RadioGroup;
 class TDatePickerEdit;
 class TdlgSetZone;
@@ -66,6 +67,7 @@ private:
     void showDateTime(const QDateTime& utc);
 
     RadioGroup* radioGroup1_;
+    PortTips* portTips_;
     QGroupBox* groupBox1_;
     TDatePickerEdit* date1_;
     TMaskEdit* time1_;

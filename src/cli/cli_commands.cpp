@@ -1,12 +1,14 @@
 #include "cli/cli_commands.h"
 
 #include "base/error_text.h"
+#include "cli/ports_command.h"
 #include "cli/stop_signals.h"
 #include "protocol/date_time_value.h"
 #include "protocol/messages.h"
 #include "protocol/zone_line.h"
 #include "serial/com_port.h"
 #include "serial/device_naming.h"
+#include "serial/port_assignment.h"
 #include "serial/transmitter.h"
 #include "settings/main_form_settings.h"
 #include "settings/platform_backend.h"
@@ -67,40 +69,6 @@ QByteArray timeSetMessageFor(qint64 second) {
                                at.time().toString(QStringLiteral("hh:mm:ss")));
 }
 
-int listPorts(CommandContext& context) {
-    int found = 0;
-    // Ports left out for one and the same reason (their folder) are told of together.
-    QString reason;
-    quint16 first = 0;
-    const auto tell = [&](quint16 last) {
-        if (!reason.isEmpty()) {
-            const QString ports = first == last
-                                      ? QStringLiteral("COM%1 is").arg(first)
-                                      : QStringLiteral("COM%1 to COM%2 are").arg(first).arg(last);
-            context.err
-                << QStringLiteral("qev: %1 left out: %2\n").arg(ports, withFinalPeriod(reason));
-        }
-    };
-    // The prompt's own check, which opens nothing: a port listed is one a send accepts.
-    for (quint16 n = 1; n <= kMaxCommandPort; ++n) {
-        const bool present = PortPresent(n);
-        const QString why = present ? QString() : portAbsenceReason(n);
-        if (why != reason || why.isEmpty()) {
-            tell(n - 1);
-            reason = why;
-            first = n;
-        }
-        if (!present)
-            continue;
-        context.out << QStringLiteral("COM%1\t%2\n").arg(n).arg(portDevice(n));
-        ++found;
-    }
-    tell(kMaxCommandPort);
-    if (found == 0)
-        context.err << QStringLiteral("qev: No serial port is present. %1\n").arg(portsHint());
-    return 0;
-}
-
 // The port a send command uses: --port, else the window's choice. Fails with the reason told.
 std::optional<quint16> commandPort(const Command& command, CommandContext& context) {
     if (command.port)
@@ -133,6 +101,7 @@ QString stoppedText(quint16 n, bool sent) {
 // Runs one send on port n through a transmitter that a stop signal ends; errors are told with
 // the port's name, as a failed send.
 int send(quint16 n, CommandContext& context, const std::function<QString(Transmitter&)>& work) {
+    assignPortNumbers();  // an adapter plugged in since the last listing gets its number first
     CommandPort port;
     QString done;
     try {
@@ -265,7 +234,7 @@ int runCommand(const Command& command, CommandContext& context) {
                                .arg(withFinalPeriod(command.error));
             return 2;
         case CommandKind::Ports:
-            return listPorts(context);
+            return runPortsCommand(command, context);
         case CommandKind::Sync:
             return sync(command, context);
         case CommandKind::SendZones:

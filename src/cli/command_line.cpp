@@ -61,7 +61,8 @@ std::optional<QString> singleDashError(const QString& word) {
         return QStringLiteral("\"%1\" is an option of the window; the commands take none")
             .arg(word);
     const QString name = word.mid(1).section(u'=', 0, 0);
-    for (const char* longName : {"port", "require-synced", "help", "version"}) {
+    for (const char* longName :
+         {"port", "require-synced", "help", "version", "link", "unlink", "force"}) {
         if (name == QLatin1StringView(longName))
             return QStringLiteral(
                        "Unknown option \"%1\": options of the commands take two "
@@ -69,6 +70,46 @@ std::optional<QString> singleDashError(const QString& word) {
                 .arg(word, name);
     }
     return QStringLiteral("Unknown option \"%1\"").arg(word);
+}
+
+// Reads ports --link COMn DEVICE [--force] or --unlink COMn into command; the usage error
+// otherwise.
+std::optional<QString> portLinkError(const QCommandLineParser& parser,
+                                     const QCommandLineOption& link,
+                                     const QCommandLineOption& unlink,
+                                     const QCommandLineOption& force, const QStringList& words,
+                                     Command& command) {
+    if (command.kind != CommandKind::Ports)
+        return QStringLiteral("--link, --unlink and --force belong to the ports command");
+    if (parser.isSet(link) && parser.isSet(unlink))
+        return QStringLiteral("Give either --link or --unlink");
+    if (!parser.isSet(link) && !parser.isSet(unlink))
+        return QStringLiteral("--force belongs to --link");
+    const QCommandLineOption& option = parser.isSet(link) ? link : unlink;
+    const QStringList values = parser.values(option);
+    const QString name = QStringLiteral("--") + option.names().first();
+    if (values.size() > 1)
+        return QStringLiteral("%1 is given more than once").arg(name);
+    const auto n = parsePortName(values.first());
+    if (!n)
+        return QStringLiteral("\"%1\" is no port: give %2 COM1 to COM%3")
+            .arg(values.first(), name)
+            .arg(kMaxCommandPort);
+    command.linkPort = *n;
+    if (parser.isSet(unlink)) {
+        if (parser.isSet(force))
+            return QStringLiteral("--force belongs to --link");
+        command.linkAction = PortLinkAction::Unlink;
+        return std::nullopt;
+    }
+    if (words.size() < 2)
+        return QStringLiteral(
+            "--link needs the device to lead to, as in: qev ports --link COM3 "
+            "/dev/serial/by-id/...");
+    command.linkAction = PortLinkAction::Link;
+    command.linkDevice = words.at(1);
+    command.force = parser.isSet(force);
+    return std::nullopt;
 }
 
 }  // namespace
@@ -129,7 +170,10 @@ Command parseCommandLine(const QStringList& arguments) {
     const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")}, {});
     const QCommandLineOption port(QStringLiteral("port"), {}, QStringLiteral("COMn"));
     const QCommandLineOption requireSynced(QStringLiteral("require-synced"), {});
-    parser.addOptions({help, version, port, requireSynced});
+    const QCommandLineOption link(QStringLiteral("link"), {}, QStringLiteral("COMn"));
+    const QCommandLineOption unlink(QStringLiteral("unlink"), {}, QStringLiteral("COMn"));
+    const QCommandLineOption force(QStringLiteral("force"), {});
+    parser.addOptions({help, version, port, requireSynced, link, unlink, force});
 
     Command command;
     const auto usage = [&command](const QString& error) {
@@ -142,7 +186,9 @@ Command parseCommandLine(const QStringList& arguments) {
     for (qsizetype i = 1; i < arguments.size(); ++i) {
         if (arguments.at(i) == QStringLiteral("--"))
             break;
-        if (arguments.at(i) == QStringLiteral("--port")) {
+        if (arguments.at(i) == QStringLiteral("--port") ||
+            arguments.at(i) == QStringLiteral("--link") ||
+            arguments.at(i) == QStringLiteral("--unlink")) {
             ++i;  // its value, told about below if it is no port
             continue;
         }
@@ -159,8 +205,11 @@ Command parseCommandLine(const QStringList& arguments) {
     const QStringList words = parser.positionalArguments();
     if (words.isEmpty())
         return usage(QStringLiteral("No command given: use sync, send-zones or ports"));
-    if (words.size() > 1)
-        return usage(QStringLiteral("Unexpected argument \"%1\"").arg(words.at(1)));
+    // ports --link COMn DEVICE is the one command with a second word (--link with another command
+    // is told of below).
+    const qsizetype wordsTaken = parser.isSet(link) ? 2 : 1;
+    if (words.size() > wordsTaken)
+        return usage(QStringLiteral("Unexpected argument \"%1\"").arg(words.at(wordsTaken)));
     const QString& word = words.first();
     if (word == QStringLiteral("sync"))
         command.kind = CommandKind::Sync;
@@ -184,6 +233,10 @@ Command parseCommandLine(const QStringList& arguments) {
                              .arg(values.first())
                              .arg(kMaxCommandPort));
     }
+    if (parser.isSet(link) || parser.isSet(unlink) || parser.isSet(force)) {
+        if (const auto error = portLinkError(parser, link, unlink, force, words, command))
+            return usage(*error);
+    }
     if (parser.isSet(requireSynced)) {
         if (command.kind != CommandKind::Sync)
             return usage(QStringLiteral("--require-synced belongs to the sync command"));
@@ -202,8 +255,18 @@ QString helpText() {
                "(UTC),\n"
                "                    timed so that the device shows each new second as it starts\n"
                "  send-zones        Send the zone list kept by the window\n"
-               "  ports             List the ports COM1 to COM50 that are present, with their "
-               "devices\n"
+               "  ports             List the ports COM1 to COM50 that are present: each one's "
+               "device\n"
+               "                    and what it is\n") +
+#ifndef _WIN32
+           QStringLiteral(
+               "  ports --link COMn DEVICE\n"
+               "                    Make port n lead to DEVICE (--force replaces a link it "
+               "has)\n"
+               "  ports --unlink COMn\n"
+               "                    Remove port n's link, which frees its number\n") +
+#endif
+           QStringLiteral(
                "\n"
                "Options:\n"
                "  --port COMn       Send on port n (1 to 50) instead of the window's port choice\n"
@@ -225,7 +288,9 @@ QString helpText() {
            QStringLiteral(
                "The window's choices are read from $XDG_CONFIG_HOME/QEV/settings.reg and never\n"
                "changed; port n is the link $XDG_CONFIG_HOME/QEV/ports/COMn, or "
-               "/dev/ttyS<n-1>.\n");
+               "/dev/ttyS<n-1>.\n"
+               "A serial adapter with no link gets one, to the lowest number with no link and no\n"
+               "built-in port, whenever QEV lists or uses the ports; the number stays with it.\n");
 #endif
 }
 

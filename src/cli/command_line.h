@@ -11,11 +11,18 @@ namespace qev {
 
 enum class CommandKind { Window, Sync, SendZones, Ports, Help, Version, UsageError };
 
+// What the ports command does besides listing: ports --link COMn DEVICE [--force], --unlink COMn.
+enum class PortLinkAction { None, Link, Unlink };
+
 struct Command {
     CommandKind kind = CommandKind::Window;
     std::optional<quint16> port;  // --port COMn
     bool requireSynced = false;
-    QString error;  // for UsageError: what was wrong
+    PortLinkAction linkAction = PortLinkAction::None;
+    quint16 linkPort = 0;  // n of --link / --unlink COMn
+    QString linkDevice;    // DEVICE of --link
+    bool force = false;    // --force: --link replaces an existing link
+    QString error;         // for UsageError: what was wrong
 };
 
 // The highest port a command accepts, as the port prompt offers.

@@ -3,6 +3,7 @@
 #include "protocol/int_conversion.h"
 #include "serial/device_naming.h"
 #include "serial/dispatcher.h"
+#include "serial/port_description.h"
 
 namespace qev {
 
@@ -73,8 +74,14 @@ void TCustomComPort::EnsurePortNumber() {
         throw ENoPortSelected();
     if (!prompt_)
         throw EPortPromptCancelled();
+    // Listing the ports is when adapters plugged in meanwhile get their numbers.
+    assignPortNumbers();
+    const QStringList names = presentPortNames();
+    QStringList descriptions;
+    for (const QString& name : names)
+        descriptions << portTipText(describePort(SelectedComNum(name)));
     QString text;
-    if (prompt_->exec(presentPortNames(), text) != PortPrompt::Ok)
+    if (prompt_->execDescribed(names, descriptions, text) != PortPrompt::Ok)
         throw EPortPromptCancelled();
     // Nothing selected means the list was empty: tell the user where a port comes from rather
     // than that an empty text is no number.
@@ -194,7 +201,7 @@ bool PortPresent(quint16 n) {
 
 QStringList presentPortNames() {
     QStringList names;
-    for (quint16 n = 1; n <= 50; ++n) {
+    for (quint16 n = 1; n <= kMaxPortNumber; ++n) {
         if (PortPresent(n))
             names << QStringLiteral("COM%1").arg(n);
     }

@@ -1,6 +1,7 @@
 #include "serial/device_naming.h"
 
 #include "base/file_kind.h"
+#include "serial/real_path.h"
 #include "serial/serial_errors.h"
 
 #include <QDir>
@@ -26,8 +27,7 @@ QString configHome() {
 
 // The subsystem of a sysfs device folder, e.g. "pnp", "pci", "platform", "tty".
 QString subsystemOf(const QString& deviceDir) {
-    return QFileInfo(QFileInfo(deviceDir + QStringLiteral("/subsystem")).canonicalFilePath())
-        .fileName();
+    return QFileInfo(realPath(deviceDir + QStringLiteral("/subsystem"))).fileName();
 }
 
 // The controlling terminal of this process (0 when it has none), from field 7 of
@@ -130,7 +130,7 @@ DeviceCheck examineDevice(const QString& path, const QString& sysfsRoot) {
     }
     if (!S_ISCHR(st.st_mode))
         return notSerial(fileKindText(path));
-    const QString canonical = QFileInfo(path).canonicalFilePath();
+    const QString canonical = realPath(path);
     const QString role = terminalRole(st.st_rdev, canonical);
     if (!role.isEmpty())
         return notSerial(fileKindText(path) + QStringLiteral(", ") + role);
@@ -151,15 +151,14 @@ DeviceCheck examineDevice(const QString& path, const QString& sysfsRoot) {
 bool serialDevicePresent(const QString& path, const QString& sysfsRoot) {
     if (examineDevice(path, sysfsRoot).verdict != DeviceCheck::Serial)
         return false;
-    const QFileInfo target(QFileInfo(path).canonicalFilePath());
+    const QFileInfo target(realPath(path));
     static const QRegularExpression legacy(QStringLiteral("^ttyS[0-9]+$"));
     if (target.path() != QStringLiteral("/dev") || !legacy.match(target.fileName()).hasMatch())
         return true;
     // The kernel makes ttyS0..3 whether or not a UART is there; the hardware shows in sysfs.
     // Newer kernels put "serial-base" port devices between the tty and its controller.
-    QString dir = QFileInfo(sysfsRoot + QStringLiteral("/class/tty/") + target.fileName() +
-                            QStringLiteral("/device"))
-                      .canonicalFilePath();
+    QString dir = realPath(sysfsRoot + QStringLiteral("/class/tty/") + target.fileName() +
+                           QStringLiteral("/device"));
     while (!dir.isEmpty() && dir != sysfsRoot && dir != QStringLiteral("/")) {
         const QString subsystem = subsystemOf(dir);
         if (subsystem.isEmpty())
@@ -173,8 +172,9 @@ bool serialDevicePresent(const QString& path, const QString& sysfsRoot) {
 
 QString portsHint() {
     return QStringLiteral(
-        "Port n is the link $XDG_CONFIG_HOME/QEV/ports/COMn (~/.config/QEV/ports/COMn) when "
-        "there is one, otherwise /dev/ttyS<n-1>.");
+        "Plug in the clock's adapter: it gets the lowest free number. Port n is the link "
+        "$XDG_CONFIG_HOME/QEV/ports/COMn (~/.config/QEV/ports/COMn) when there is one, "
+        "otherwise /dev/ttyS<n-1>.");
 }
 
 QString portAbsenceReason(quint16 n) {

@@ -17,6 +17,14 @@ public:
     // Returns the modal result (Ok, Cancel from the close button, Abort from the Cancel button)
     // and, on Ok, the selected item's text (empty when nothing is selected) in selectedText.
     virtual int exec(const QStringList& items, QString& selectedText) = 0;
+    // The same, with what each item is (descriptions: one per item, "FTDI FT232R USB UART
+    // (A1B2C3)"), for the dialog to show with its items. A prompt that has no room for them
+    // leaves them out.
+    virtual int execDescribed(const QStringList& items, const QStringList& descriptions,
+                              QString& selectedText) {
+        Q_UNUSED(descriptions);
+        return exec(items, selectedText);
+    }
 };
 
 }  // namespace qev

@@ -2,6 +2,7 @@
 
 #include "base/file_kind.h"
 #include "serial/device_naming.h"
+#include "serial/port_holder.h"
 #include "serial/serial_device.h"
 
 #include <QDir>
@@ -50,8 +51,10 @@ ENoPortFound::ENoPortFound(const QString& portsFolder)
 EBadId::EBadId()
     : EOpenComm(QStringLiteral("Specified comport doesn't exist"), serial_error::kBadId) {}
 
-EAlreadyOpen::EAlreadyOpen()
-    : EOpenComm(QStringLiteral("Device already open"), serial_error::kAlreadyOpen) {}
+EAlreadyOpen::EAlreadyOpen(const QString& holder)
+    : EOpenComm(holder.isEmpty() ? QStringLiteral("Device already open")
+                                 : QStringLiteral("Device already open: ") + holder,
+                serial_error::kAlreadyOpen) {}
 
 ECommNotOpen::ECommNotOpen()
     : EOpenComm(QStringLiteral("Device not open"), serial_error::kCommNotOpen) {}
@@ -214,7 +217,7 @@ void raiseSerialError(int code, const QString& devicePath) {
         case kCommNotOpen:
             throw ECommNotOpen();
         case kAlreadyOpen:
-            throw EAlreadyOpen();
+            throw EAlreadyOpen(portHolderText(devicePath));
         case kNoPortSelected:
             throw ENoPortSelected();
         case kAccessDenied:

@@ -54,7 +54,8 @@ public:
 
 class EAlreadyOpen : public EOpenComm {
 public:
-    EAlreadyOpen();
+    // holder: who holds the device, as portHolderText tells it; added after a colon.
+    explicit EAlreadyOpen(const QString& holder = {});
 };
 
 class ECommNotOpen : public EOpenComm {

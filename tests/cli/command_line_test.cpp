@@ -41,6 +41,18 @@ TEST(CommandLine, CommandsAndTheirOptions) {
     // Options may come first, and "--port=" works as well.
     EXPECT_EQ(parse({"--port=com12", "send-zones"}).port, quint16(12));
 
+    // Pinning a number by hand; the device is the ports command's second word.
+    const Command linked = parse({"ports", "--link", "COM3", "/dev/ttyUSB0", "--force"});
+    EXPECT_EQ(linked.kind, CommandKind::Ports);
+    EXPECT_EQ(linked.linkAction, PortLinkAction::Link);
+    EXPECT_EQ(linked.linkPort, 3);
+    EXPECT_EQ(linked.linkDevice, QStringLiteral("/dev/ttyUSB0"));
+    EXPECT_TRUE(linked.force);
+    const Command unlinked = parse({"--unlink=com50", "ports"});
+    EXPECT_EQ(unlinked.linkAction, PortLinkAction::Unlink);
+    EXPECT_EQ(unlinked.linkPort, 50);
+    EXPECT_EQ(parse({"ports"}).linkAction, PortLinkAction::None);
+
     for (const char* help : {"--help", "-h"})
         EXPECT_EQ(parse({help}).kind, CommandKind::Help) << help;
     for (const char* version : {"--version", "-v"})
@@ -72,6 +84,17 @@ TEST(CommandLine, BadUsageSaysWhatIsWrong) {
         {{"-sync"}, "Unknown option \"-sync\""},
         {{"-platform", "offscreen", "ports"}, "\"-platform\" is an option of the window"},
         {{"sync", "--port", "-3"}, "\"-3\" is no port"},
+        {{"ports", "--link", "COM3"}, "--link needs the device"},
+        {{"ports", "--link", "COM51", "/dev/ttyUSB0"}, "\"COM51\" is no port"},
+        {{"ports", "--unlink", "COM0"}, "\"COM0\" is no port"},
+        {{"ports", "--link", "COM1", "/dev/ttyUSB0", "x"}, "Unexpected argument \"x\""},
+        {{"ports", "--unlink", "COM1", "/dev/ttyUSB0"}, "Unexpected argument \"/dev/ttyUSB0\""},
+        {{"ports", "--link", "COM1", "/dev/ttyUSB0", "--unlink", "COM2"}, "either --link or"},
+        {{"ports", "--link", "COM1", "--link", "COM2", "/dev/ttyUSB0"}, "more than once"},
+        {{"ports", "--force"}, "--force belongs to --link"},
+        {{"ports", "--unlink", "COM1", "--force"}, "--force belongs to --link"},
+        {{"send-zones", "--link", "COM1", "/dev/ttyUSB0"}, "belong to the ports command"},
+        {{"ports", "-link", "COM1", "/dev/ttyUSB0"}, "as in --link"},
     };
     for (const auto& c : cases) {
         const Command command = parse(c.args);
@@ -118,7 +141,8 @@ TEST(CommandLine, SentTextsNameTheTimeAndThePort) {
 #ifdef _WIN32
     const QStringList here = {"HKEY_CURRENT_USER\\Software\\QEV\\MainForm", "Device Manager"};
 #else
-    const QStringList here = {"$XDG_CONFIG_HOME/QEV/settings.reg", "/dev/ttyS<n-1>"};
+    const QStringList here = {"$XDG_CONFIG_HOME/QEV/settings.reg", "/dev/ttyS<n-1>", "--link",
+                              "--unlink"};
 #endif
     for (const QString& word : here)
         EXPECT_TRUE(helpText().contains(word)) << word.toStdString();

@@ -197,8 +197,11 @@ TEST_F(CommandLine, PortsListsThePresentOnesWithTheirDevices) {
     const Outcome r = qev({"ports"});
     EXPECT_EQ(r.status, 0) << r.err.toStdString();
     const QStringList lines = r.out.split('\n', Qt::SkipEmptyParts);
-    EXPECT_TRUE(lines.contains("COM2\t" + com2->slavePath())) << r.out.toStdString();
-    EXPECT_TRUE(lines.contains("COM12\t" + com12->slavePath())) << r.out.toStdString();
+    // Each with its device and what it is.
+    EXPECT_TRUE(lines.contains("COM2\t" + com2->slavePath() + "\tlinked by hand"))
+        << r.out.toStdString();
+    EXPECT_TRUE(lines.contains("COM12\t" + com12->slavePath() + "\tlinked by hand"))
+        << r.out.toStdString();
     for (const auto& c : refused) {
         const QString link = ports_ + QString("/COM%1").arg(c.n);
         EXPECT_FALSE(r.out.contains(QString("COM%1\t").arg(c.n))) << r.out.toStdString();
@@ -206,8 +209,53 @@ TEST_F(CommandLine, PortsListsThePresentOnesWithTheirDevices) {
             << r.err.toStdString();
         EXPECT_TRUE(r.err.contains(c.says)) << r.err.toStdString();
     }
-    EXPECT_LT(lines.indexOf("COM2\t" + com2->slavePath()),
-              lines.indexOf("COM12\t" + com12->slavePath()));
+    EXPECT_LT(lines.indexOf("COM2\t" + com2->slavePath() + "\tlinked by hand"),
+              lines.indexOf("COM12\t" + com12->slavePath() + "\tlinked by hand"));
+}
+
+// Numbers pinned by hand: a link is made only to a serial device, replaced only when asked, and
+// only links are ever removed.
+TEST_F(CommandLine, PortsLinkAndUnlinkPinNumbersByHand) {
+    test::PtyPair a, b;
+    const QString pa = a.slavePath(), pb = b.slavePath();
+    ASSERT_TRUE(QFile(ports_ + "/COM5").open(QIODevice::WriteOnly));
+    const QString notALink =
+        "qev: \"" + ports_ + "/COM5\" is no link (it is a regular file); QEV leaves it alone.\n";
+    // What each step prints; one that prints nothing on stdout fails.
+    const struct {
+        QStringList args;
+        QString out, err;
+    } steps[] = {
+        {{"ports", "--link", "COM3", pa}, "COM3 now leads to " + pa + " (linked by hand)\n", ""},
+        {{"ports", "--link", "COM3", pb},
+         "",
+         "qev: COM3 already leads to \"" + pa + "\"; add --force to replace the link.\n"},
+        {{"ports", "--link", "COM3", "/dev/null", "--force"},
+         "",
+         "qev: \"/dev/null\" is not a serial device (it is a character device, which is no "
+         "terminal), so COM3 was not linked.\n"},
+        {{"ports", "--link", "COM3", pb, "--force"},
+         "COM3 now leads to " + pb + " (linked by hand)\n",
+         "qev: it led to \"" + pa + "\" before.\n"},
+        {{"ports", "--link", "COM4", pb},
+         "COM4 now leads to " + pb + " (linked by hand)\n",
+         "qev: COM3 leads there as well; \"qev ports --unlink COM3\" frees that number.\n"},
+        {{"ports", "--link", "COM5", pa, "--force"}, "", notALink},
+        {{"ports", "--unlink", "COM3"}, "COM3 no longer leads to " + pb + "\n", ""},
+        {{"ports", "--unlink", "COM3"}, "", "qev: COM3 has no link in \"" + ports_ + "\"\n"},
+        {{"ports", "--unlink", "COM5"}, "", notALink},
+    };
+    for (const auto& step : steps) {
+        const Outcome r = qev(step.args);
+        const std::string what = step.args.join(' ').toStdString();
+        EXPECT_EQ(r.status, step.out.isEmpty() ? 1 : 0) << what;
+        EXPECT_EQ(r.out, step.out) << what;
+        EXPECT_EQ(r.err, step.err) << what;
+    }
+    const Outcome r = qev({"ports"});
+    EXPECT_TRUE(r.out.contains("COM4\t" + pb + "\tlinked by hand\n")) << r.out.toStdString();
+    EXPECT_FALSE(r.out.contains("COM3\t")) << r.out.toStdString();
+    EXPECT_TRUE(QFileInfo(ports_ + "/COM5").isFile());
 }
 
 TEST_F(CommandLine, PortsThatCannotBeUsedAreErrorsNeverSuccess) {
@@ -228,7 +276,10 @@ TEST_F(CommandLine, PortsThatCannotBeUsedAreErrorsNeverSuccess) {
     ::close(held);
     EXPECT_EQ(r.status, 1);
     EXPECT_TRUE(r.out.isEmpty());
-    EXPECT_EQ(r.err, "qev: COM4: Device already open.\n");
+    // The holder is named: this test program, which holds the lock.
+    EXPECT_EQ(r.err, QString("qev: COM4: Device already open: in use by %1 (pid %2)\n")
+                         .arg(QFileInfo(QFile::symLinkTarget("/proc/self/exe")).fileName())
+                         .arg(::getpid()));
     EXPECT_TRUE(com4->take(1, 200).isEmpty());
 
     // No port chosen, in the window or on the command line.

@@ -7,6 +7,7 @@
 #include "widgets/mask_edit.h"
 #include "window_fixture.h"
 
+#include <QAccessible>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
@@ -14,7 +15,13 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
+#include <QToolTip>
 #include <QWindow>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/prctl.h>
+#include <unistd.h>
 
 #include <ostream>
 
@@ -346,6 +353,72 @@ TEST_P(KeyboardPaths, ClickBelowTheLastLineKeepsTheSelection) {
     });
     windowMouse(QTest::MouseDClick, list->viewport(), below);
     EXPECT_EQ(heading, QStringLiteral("Zone 03"));
+}
+
+// What each port is: shown where the pointer rests on a "Com n" button, told to a screen reader
+// where the focus comes to one (a port linked while the window is open included), and with the
+// port prompt's items.
+TEST_P(KeyboardPaths, PortChoicesTellWhatEachPortIs) {
+    const QString ports = portsFolder();
+    ASSERT_TRUE(QFile::link(QStringLiteral("/nonexistent/ttyUSB9"), ports + "/COM3"));
+    RadioGroup* group = form_->RadioGroup1();
+    QToolTip::hideText();
+    QTest::mouseMove(form_.get(), QPoint(1, 1));  // the pointer comes from elsewhere
+    QTest::mouseMove(group->button(0));
+    for (int i = 0; i < 300 && !QToolTip::isVisible(); ++i)
+        QTest::qWait(10);
+    EXPECT_EQ(QToolTip::text(), "linked by hand\n" + line(1).slavePath());
+
+    test::LineRecorder& com2 = line(2);
+    click(group->button(0));
+    QTest::keyClick(focused(), Qt::Key_Down);
+    ASSERT_TRUE(group->button(1)->hasFocus());
+    EXPECT_EQ(group->button(1)->accessibleDescription(), "linked by hand\n" + com2.slavePath());
+    EXPECT_EQ(group->button(2)->accessibleDescription(), QStringLiteral("no device"));
+    EXPECT_EQ(group->button(2)->toolTip(), QStringLiteral("no device"));
+
+    test::LineRecorder& com50 = line(50);
+    group->setItemIndex(-1);  // no port chosen: the send asks for one
+    QStringList told;
+    onNextModal<TComSelectForm>([&](TComSelectForm* f) {
+        QComboBox* list = f->PortsComboBox();
+        told << list->accessibleDescription();
+        QTest::keyClick(list, Qt::Key_End);
+        told << list->accessibleDescription() << list->toolTip();
+        QTest::keyClick(f->AbortBtn(), Qt::Key_Space);
+    });
+    click(form_->Button3());
+    EXPECT_EQ(told, (QStringList{"linked by hand\n" + line(1).slavePath(),
+                                 "linked by hand\n" + com50.slavePath(),
+                                 "linked by hand\n" + com50.slavePath()}));
+}
+
+// A port another program holds names that program, as it is called even where the name looks
+// like markup: this test program, renamed for the while.
+TEST_P(KeyboardPaths, BusyPortNamesItsHolderAsItIsCalled) {
+    char name[17] = {};
+    ASSERT_EQ(::prctl(PR_GET_NAME, name), 0);
+    ASSERT_EQ(::prctl(PR_SET_NAME, "<b>holder</b>"), 0);
+    const int held = ::open(QFile::encodeName(line(1).slavePath()).constData(), O_RDWR | O_NOCTTY);
+    ASSERT_EQ(::flock(held, LOCK_EX | LOCK_NB), 0);
+    QString text, spoken;
+    onNextModal<QMessageBox>([&](QMessageBox* box) {
+        text = box->text();
+        auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+        spoken = label ? QAccessible::queryAccessibleInterface(label)->text(QAccessible::Name)
+                       : QString();
+        QTest::keyClick(box, Qt::Key_Return);
+    });
+    for (int i = 0; i < 16 && !form_->Button3()->hasFocus(); ++i)
+        QTest::keyClick(focused(), Qt::Key_Tab);
+    QTest::keyClick(form_->Button3(), Qt::Key_Space);
+    ::close(held);
+    ::prctl(PR_SET_NAME, name);
+    const QString expected =
+        QStringLiteral("Device already open: in use by <b>holder</b> (pid %1)").arg(::getpid());
+    EXPECT_EQ(text, expected);
+    EXPECT_EQ(spoken, expected);
+    EXPECT_TRUE(line(1).take(1, 300).isEmpty());
 }
 
 INSTANTIATE_TEST_SUITE_P(Locales, KeyboardPaths, ::testing::Values("C", "en_US", "fi_FI"));

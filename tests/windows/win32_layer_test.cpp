@@ -5,6 +5,7 @@
 
 #include "serial/device_naming.h"
 #include "serial/event.h"
+#include "serial/port_description.h"
 #include "serial/serial_device.h"
 
 #include <gtest/gtest.h>
@@ -62,6 +63,18 @@ TEST(Win32Names, PresenceIsAskedWithoutOpening) {
     auto device = createSerialDevice();
     EXPECT_TRUE(device->present(QStringLiteral("\\\\.\\COM2")));
     EXPECT_FALSE(device->present(QStringLiteral("\\\\.\\COM300")));
+}
+
+// Ports are described by the system's own names for them, and numbered by the system alone.
+TEST(Win32Names, PortsAreDescribedAndNumberedByTheSystem) {
+    const QList<PortInfo> ports = describePorts({2, 300});
+    ASSERT_EQ(ports.size(), 2);
+    EXPECT_TRUE(ports[0].present);
+    EXPECT_EQ(ports[0].device, QStringLiteral("COM2"));
+    EXPECT_FALSE(ports[0].description.isEmpty());
+    EXPECT_EQ(portTipText(ports[1]), QStringLiteral("no device"));
+    EXPECT_TRUE(assignPortNumbers().assigned.isEmpty());
+    EXPECT_THROW(linkPort(3, QStringLiteral("COM2"), true), EPortLinkError);
 }
 
 TEST(Win32Device, AMissingPortIsFileNotFound) {

@@ -11,6 +11,12 @@
 namespace qev {
 namespace {
 
+// A tooltip shows a text that looks like markup as markup; a device's or a program's name must
+// be shown as it is.
+QString plainToolTip(const QString& text) {
+    return Qt::mightBeRichText(text) ? Qt::convertFromPlainText(text) : text;
+}
+
 QLabel* label(const QString& text, int x, int y, int w, int h, QWidget* parent) {
     auto* l = new QLabel(text, parent);
     // The design size fits the original font; a wider fallback font must not clip the text.
@@ -77,6 +83,24 @@ TComSelectForm::TComSelectForm(const QStringList& portNames, QWidget* parent)
     okBtn_->setFocus();
 }
 
+void TComSelectForm::setDescriptions(const QStringList& descriptions) {
+    for (int i = 0; i < portsComboBox_->count() && i < descriptions.size(); ++i) {
+        portsComboBox_->setItemData(i, plainToolTip(descriptions.at(i)), Qt::ToolTipRole);
+        portsComboBox_->setItemData(i, descriptions.at(i), Qt::AccessibleDescriptionRole);
+    }
+    connect(portsComboBox_, &QComboBox::currentIndexChanged, this, &TComSelectForm::describeChoice,
+            Qt::UniqueConnection);
+    describeChoice();
+}
+
+// The closed list shows only the chosen item: it carries that item's description.
+void TComSelectForm::describeChoice() {
+    const int i = portsComboBox_->currentIndex();
+    portsComboBox_->setToolTip(portsComboBox_->itemData(i, Qt::ToolTipRole).toString());
+    portsComboBox_->setAccessibleDescription(
+        portsComboBox_->itemData(i, Qt::AccessibleDescriptionRole).toString());
+}
+
 QString TComSelectForm::selectedText() const {
     return portsComboBox_->currentIndex() < 0 ? QString() : portsComboBox_->currentText();
 }
@@ -94,7 +118,13 @@ void TComSelectForm::keyPressEvent(QKeyEvent* event) {
 }
 
 int DialogPortPrompt::exec(const QStringList& items, QString& selectedText) {
+    return execDescribed(items, {}, selectedText);
+}
+
+int DialogPortPrompt::execDescribed(const QStringList& items, const QStringList& descriptions,
+                                    QString& selectedText) {
     TComSelectForm form(items, QApplication::activeWindow());
+    form.setDescriptions(descriptions);
     const int result = form.exec();
     selectedText = result == PortPrompt::Ok ? form.selectedText() : QString();
     return result;

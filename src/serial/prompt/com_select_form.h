@@ -20,6 +20,10 @@ public:
     QPushButton* OkBtn() const { return okBtn_; }
     QPushButton* AbortBtn() const { return abortBtn_; }
 
+    // What each item is, one per item: shown as the item's tooltip, and told by a screen reader
+    // for the item chosen.
+    void setDescriptions(const QStringList& descriptions);
+
     // The selected item's text, empty when nothing is selected.
     QString selectedText() const;
 
@@ -30,6 +34,8 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    void describeChoice();
+
     QComboBox* portsComboBox_;
     QPushButton* okBtn_;
     QPushButton* abortBtn_;
@@ -39,6 +45,8 @@ private:
 class DialogPortPrompt : public PortPrompt {
 public:
     int exec(const QStringList& items, QString& selectedText) override;
+    int execDescribed(const QStringList& items, const QStringList& descriptions,
+                      QString& selectedText) override;
 };
 
 }  // namespace qev

@@ -1,0 +1,41 @@
+// Windows gives every port its COM number itself, and keeps it with the adapter.
+
+#include "serial/port_assignment.h"
+
+namespace qev {
+
+namespace {
+
+EPortLinkError numberedBySystem() {
+    return EPortLinkError(
+        QStringLiteral("Windows numbers its ports itself; Device Manager changes a port's COM "
+                       "number (its properties, Port Settings, Advanced)"));
+}
+
+}  // namespace
+
+QString portLinkPath(quint16, const PortRoots&) {
+    return {};
+}
+
+QList<SerialAdapter> findSerialAdapters(const PortRoots&) {
+    return {};
+}
+
+PortAssignment assignPortNumbers(const PortRoots&) {
+    return {};
+}
+
+QList<quint16> portsLeadingTo(const QString&, const PortRoots&) {
+    return {};
+}
+
+QString linkPort(quint16, const QString&, bool, const PortRoots&) {
+    throw numberedBySystem();
+}
+
+QString unlinkPort(quint16, const PortRoots&) {
+    throw numberedBySystem();
+}
+
+}  // namespace qev
