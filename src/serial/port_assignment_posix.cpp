@@ -112,6 +112,8 @@ public:
         if (!QDir().mkpath(folder))
             throw EPortLinkError(
                 QStringLiteral("The folder of the port links \"%1\" cannot be made").arg(folder));
+        // A lock file older than a second was left by a program that ended while making it.
+        lock_.setStaleLockTime(1000);
         if (!lock_.tryLock(kLockWaitMs))
             throw EPortLinkError(lockProblem(lock_, folder));
     }
