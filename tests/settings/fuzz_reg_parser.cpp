@@ -2,6 +2,7 @@
 // turns into must write out and read back to exactly the same.
 
 #include "settings/reg_document.h"
+#include "settings/reg_parser.h"
 
 #include <cstdint>
 #include <cstdlib>
