@@ -114,9 +114,17 @@ void TDropCalendar::keyPressEvent(QKeyEvent* event) {
 }
 
 bool TDropCalendar::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::KeyPress &&
+    if (!passingEscape_ && event->type() == QEvent::KeyPress &&
         static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
-        close();
+        // The calendar's own entry still sees the Escape, so that it ends itself (an entry
+        // closed with the calendar around it leaves what it made behind); then the whole
+        // calendar closes.
+        passingEscape_ = true;
+        QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+        QCoreApplication::sendEvent(watched, &escape);
+        passingEscape_ = false;
+        if (isVisible())
+            close();
         return true;
     }
     return QFrame::eventFilter(watched, event);

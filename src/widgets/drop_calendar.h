@@ -41,6 +41,7 @@ private:
 
     QCalendarWidget* calendar_;
     std::function<bool(const QPoint&)> onButton_;
+    bool passingEscape_ = false;
     QDate today_;
 };
 
