@@ -16,6 +16,8 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <tuple>
+#include <vector>
 
 namespace qev {
 
@@ -64,20 +66,37 @@ QList<SerialAdapter> unlinked(const QList<SerialAdapter>& adapters, const Links&
     return rest;
 }
 
-// ttyUSB2 before ttyUSB10: the name's stem, then the number at its end.
-bool inDeviceOrder(const SerialAdapter& a, const SerialAdapter& b) {
+// ttyUSB2 before ttyUSB10: the name's stem, then the number at its end. The kernel's name is
+// where udev's entry leads in one step; what lies past it (a link of an administrator's, say)
+// does not change the order.
+struct Ordered {
+    SerialAdapter adapter;
+    QString stem;
+    qulonglong number = 0;
+};
+
+Ordered ordered(const SerialAdapter& adapter) {
     static const QRegularExpression numbered(QStringLiteral("^(.*?)([0-9]+)$"));
-    const auto ma = numbered.match(a.device);
-    const auto mb = numbered.match(b.device);
-    const QString stemA = ma.hasMatch() ? ma.captured(1) : a.device;
-    const QString stemB = mb.hasMatch() ? mb.captured(1) : b.device;
-    if (stemA != stemB)
-        return stemA < stemB;
-    const qulonglong na = ma.hasMatch() ? ma.captured(2).toULongLong() : 0;
-    const qulonglong nb = mb.hasMatch() ? mb.captured(2).toULongLong() : 0;
-    if (na != nb)
-        return na < nb;
-    return a.name < b.name;
+    const QString target = QFileInfo(adapter.name).symLinkTarget();
+    const QString kernelName = target.isEmpty() ? adapter.device : target;
+    const auto m = numbered.match(kernelName);
+    if (!m.hasMatch())
+        return {adapter, kernelName, 0};
+    return {adapter, m.captured(1), m.captured(2).toULongLong()};
+}
+
+void sortInDeviceOrder(QList<SerialAdapter>& adapters) {
+    std::vector<Ordered> keyed;
+    keyed.reserve(size_t(adapters.size()));
+    for (const SerialAdapter& adapter : adapters)
+        keyed.push_back(ordered(adapter));
+    std::sort(keyed.begin(), keyed.end(), [](const Ordered& a, const Ordered& b) {
+        return std::tie(a.stem, a.number, a.adapter.name) <
+               std::tie(b.stem, b.number, b.adapter.name);
+    });
+    adapters.clear();
+    for (const Ordered& k : keyed)
+        adapters.append(k.adapter);
 }
 
 QString systemReason(int error) {
@@ -177,7 +196,7 @@ QList<SerialAdapter> findSerialAdapters(const PortRoots& roots) {
             adapters.append({path, device});
         }
     }
-    std::sort(adapters.begin(), adapters.end(), inDeviceOrder);
+    sortInDeviceOrder(adapters);
     return adapters;
 }
 
