@@ -179,7 +179,7 @@ int sendZones(const Command& command, CommandContext& context) {
         return 1;
     return send(*n, context, [n, &message](Transmitter& transmitter) {
         transmitter.send(*n - 1, message);
-        return zonesSentText(16, *n, portDevice(*n));
+        return zonesSentText(kZoneCount, *n, portDevice(*n));
     });
 }
 

@@ -99,10 +99,6 @@ void sortInDeviceOrder(QList<SerialAdapter>& adapters) {
         adapters.append(k.adapter);
 }
 
-QString systemReason(int error) {
-    return qt_error_string(error);
-}
-
 // A sentence of its own as part of a longer one.
 QString uncapitalised(QString text) {
     if (!text.isEmpty())
@@ -160,10 +156,27 @@ bool assignNext(const SerialAdapter& adapter, const PortRoots& roots, Links& lin
         }
         if (errno != EEXIST)
             throw EPortLinkError(
-                QStringLiteral("\"%1\" cannot be written (%2)").arg(link, systemReason(errno)));
+                QStringLiteral("\"%1\" cannot be written (%2)").arg(link, qt_error_string(errno)));
         links.there[n] = true;  // made by hand meanwhile
     }
     return false;
+}
+
+// Whether a link has the name link. Raises EPortLinkError when the name cannot be looked at, or
+// when something other than a link has it: QEV never replaces nor removes such a thing.
+bool linkThere(const QString& link) {
+    struct stat st {};
+    if (::lstat(native(link).constData(), &st) != 0) {
+        const int error = errno;
+        if (error == ENOENT)
+            return false;
+        throw EPortLinkError(
+            QStringLiteral("\"%1\" cannot be examined (%2)").arg(link, qt_error_string(error)));
+    }
+    if (!S_ISLNK(st.st_mode))
+        throw EPortLinkError(QStringLiteral("\"%1\" is no link (it is %2); QEV leaves it alone")
+                                 .arg(link, fileKindText(link)));
+    return true;
 }
 
 QString noLinkMade(quint16 n) {
@@ -262,24 +275,17 @@ QString linkPort(quint16 n, const QString& device, bool replace, const PortRoots
                                      .arg(target, check.what, noLinkMade(n)));
         case DeviceCheck::Unexaminable:
             throw EPortLinkError(QStringLiteral("\"%1\" cannot be examined (%2), %3")
-                                     .arg(target, systemReason(check.error), noLinkMade(n)));
+                                     .arg(target, qt_error_string(check.error), noLinkMade(n)));
     }
 
     const FolderLock lock(roots.links);
     const QString link = portLinkPath(n, roots);
-    struct stat st {};
-    if (::lstat(native(link).constData(), &st) != 0) {
-        if (errno != ENOENT)
-            throw EPortLinkError(
-                QStringLiteral("\"%1\" cannot be examined (%2)").arg(link, systemReason(errno)));
+    if (!linkThere(link)) {
         if (::symlink(native(target).constData(), native(link).constData()) != 0)
             throw EPortLinkError(
-                QStringLiteral("\"%1\" cannot be written (%2)").arg(link, systemReason(errno)));
+                QStringLiteral("\"%1\" cannot be written (%2)").arg(link, qt_error_string(errno)));
         return {};
     }
-    if (!S_ISLNK(st.st_mode))
-        throw EPortLinkError(QStringLiteral("\"%1\" is no link (it is %2); QEV leaves it alone")
-                                 .arg(link, fileKindText(link)));
     const QString previous = QFile::symLinkTarget(link);
     if (previous == target)
         return previous;
@@ -297,29 +303,20 @@ QString linkPort(quint16 n, const QString& device, bool replace, const PortRoots
         const int error = errno;
         ::unlink(native(fresh).constData());
         throw EPortLinkError(
-            QStringLiteral("\"%1\" cannot be written (%2)").arg(link, systemReason(error)));
+            QStringLiteral("\"%1\" cannot be written (%2)").arg(link, qt_error_string(error)));
     }
     return previous;
 }
 
 QString unlinkPort(quint16 n, const PortRoots& roots) {
     const QString link = portLinkPath(n, roots);
-    struct stat st {};
-    if (::lstat(native(link).constData(), &st) != 0) {
-        if (errno == ENOENT)
-            throw EPortLinkError(
-                QStringLiteral("COM%1 has no link in \"%2\"").arg(n).arg(roots.links));
-        throw EPortLinkError(
-            QStringLiteral("\"%1\" cannot be examined (%2)").arg(link, systemReason(errno)));
-    }
-    if (!S_ISLNK(st.st_mode))
-        throw EPortLinkError(QStringLiteral("\"%1\" is no link (it is %2); QEV leaves it alone")
-                                 .arg(link, fileKindText(link)));
+    if (!linkThere(link))
+        throw EPortLinkError(QStringLiteral("COM%1 has no link in \"%2\"").arg(n).arg(roots.links));
     const FolderLock lock(roots.links);
     const QString previous = QFile::symLinkTarget(link);
     if (::unlink(native(link).constData()) != 0 && errno != ENOENT)
         throw EPortLinkError(
-            QStringLiteral("\"%1\" cannot be removed (%2)").arg(link, systemReason(errno)));
+            QStringLiteral("\"%1\" cannot be removed (%2)").arg(link, qt_error_string(errno)));
     return previous;
 }
 
