@@ -23,12 +23,11 @@ void showApplicationError(std::exception_ptr error) {
         showErrorBox(*text);
 }
 
-void showThreadError(const QString& className, const QString& message) {
+void showThreadError(const ThreadFailure& failure) {
     QCoreApplication* app = QCoreApplication::instance();
     if (!app)
         return;
-    const QString text = QStringLiteral("Exception %1 in a serial port thread: %2")
-                             .arg(className, withFinalPeriod(message));
+    const QString text = failure.text();
     // Queued: the box is built on the user-interface thread, never on the worker.
     QMetaObject::invokeMethod(
         app, [text] { showErrorBox(text, QStringLiteral("Application Error")); },

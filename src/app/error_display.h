@@ -3,6 +3,7 @@
 // is shown to the user.
 
 #include "base/error_text.h"
+#include "serial/serial_errors.h"
 
 #include <QString>
 
@@ -18,7 +19,7 @@ void showErrorBox(const QString& text, const QString& title = {});
 void showApplicationError(std::exception_ptr error);
 
 // A worker thread's failure, called on that thread: shown on the user-interface thread, in a
-// box titled "Application Error" that names the exception and carries its message.
-void showThreadError(const QString& className, const QString& message);
+// box titled "Application Error" that names the exception and carries its message and detail.
+void showThreadError(const ThreadFailure& failure);
 
 }  // namespace qev

@@ -42,13 +42,36 @@ std::optional<QString> innermostText(const std::exception_ptr& error) {
 
 }  // namespace
 
+namespace {
+
+QString detailOf(const std::exception_ptr& error) {
+    try {
+        std::rethrow_exception(error);
+    } catch (const Exception& e) {
+        return e.detail();
+    } catch (...) {
+        return {};
+    }
+}
+
+}  // namespace
+
 std::optional<QString> errorDisplayText(std::exception_ptr error) {
     if (!error)
         return std::nullopt;
     auto text = innermostText(error);
-    if (text)
-        *text = withFinalPeriod(std::move(*text));
+    if (!text)
+        return text;
+    *text = withFinalPeriod(std::move(*text));
+    if (const QString detail = detailOf(error); !detail.isEmpty())
+        *text += u'\n' + withFinalPeriod(detail);
     return text;
+}
+
+QString oneLine(const QString& text) {
+    QString joined = text;
+    joined.replace(u'\n', u' ');
+    return joined;
 }
 
 QString withFinalPeriod(QString text) {

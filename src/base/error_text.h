@@ -12,7 +12,11 @@ namespace qev {
 // The text shown for an escaped exception, or nothing for the silent EAbort. A qev::Exception
 // shows the message of the innermost error of its chain (unless that one is empty), and so does
 // a std::nested_exception chain; other exceptions show what(). The final-period rule applies.
+// The thrown exception's detail follows on a line of its own.
 std::optional<QString> errorDisplayText(std::exception_ptr error);
+
+// A displayed text on one line, for standard error: its lines joined by a space.
+QString oneLine(const QString& text);
 
 // Appends "." when the text's last character lies above "." ("value" -> "value.", but "(15)",
 // "done!", "'x'" and "end." stay as they are).

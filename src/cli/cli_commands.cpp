@@ -21,7 +21,9 @@
 #include <QTextStream>
 
 #include <atomic>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <thread>
 
 namespace qev {
@@ -44,9 +46,8 @@ public:
     CommandPort() {
         setUpClockPort(com_);
         com_.setPromptForPort(false);
-        com_.setThreadErrorHandler([this](const QString& className, const QString& message) {
-            const QString text = QStringLiteral("qev: Exception %1 in a serial port thread: %2\n")
-                                     .arg(className, withFinalPeriod(message));
+        com_.setThreadErrorHandler([this](const ThreadFailure& failure) {
+            const QString text = QStringLiteral("qev: %1\n").arg(oneLine(failure.text()));
             std::fputs(text.toLocal8Bit().constData(), stderr);
             failed_ = true;
         });
@@ -75,9 +76,10 @@ std::optional<quint16> commandPort(const Command& command, CommandContext& conte
         return command.port;
     try {
         const auto store = openStore(context);
-        const std::optional<int> index = storedPortIndex(*store);
-        if (index && *index >= 0)
-            return quint16(*index + 1);
+        // Nothing stored: the window has never saved, and shows its first choice, Com 1.
+        const int index = storedPortIndex(*store).value_or(0);
+        if (index >= 0)
+            return quint16(index + 1);
         context.err << QStringLiteral("qev: %1\n").arg(noPortText());
     } catch (...) {
         context.err << QStringLiteral("qev: %1\n").arg(errorText(std::current_exception()));
@@ -99,15 +101,23 @@ QString stoppedText(quint16 n, bool sent) {
 }
 
 // Runs one send on port n through a transmitter that a stop signal ends; errors are told with
-// the port's name, as a failed send.
+// the port's name, as a failed send. work returns what was sent, for sentText.
 int send(quint16 n, CommandContext& context, const std::function<QString(Transmitter&)>& work) {
-    assignPortNumbers();  // an adapter plugged in since the last listing gets its number first
+    // An adapter plugged in since the last listing gets its number first.
+    const PortAssignment assignment = assignPortNumbers();
+    if (!assignment.problem.isEmpty())
+        context.err
+            << QStringLiteral("qev: warning: %1\n").arg(withFinalPeriod(assignment.problem));
     CommandPort port;
     QString done;
     try {
         Transmitter transmitter(port.port());
         transmitter.setCancelled([] { return StopSignals::caught() != 0; });
-        done = work(transmitter);
+        const QString what = work(transmitter);
+        done = sentText(what, n, portDevice(n), port.port().DeliveryKnown());
+    } catch (const EReported&) {
+        // The writer has said what failed, on stderr.
+        return StopSignals::caught() != 0 ? stoppedStatus() : 1;
     } catch (const EAbort&) {
         if (StopSignals::caught() != 0) {
             context.err << stoppedText(n, false);
@@ -116,8 +126,9 @@ int send(quint16 n, CommandContext& context, const std::function<QString(Transmi
         context.err << QStringLiteral("qev: COM%1: Operation aborted.\n").arg(n);
         return 1;
     } catch (...) {
-        context.err
-            << QStringLiteral("qev: COM%1: %2\n").arg(n).arg(errorText(std::current_exception()));
+        context.err << QStringLiteral("qev: COM%1: %2\n")
+                           .arg(n)
+                           .arg(oneLine(errorText(std::current_exception())));
         return StopSignals::caught() != 0 ? stoppedStatus() : 1;
     }
     if (port.threadFailed())
@@ -161,7 +172,7 @@ int sync(const Command& command, CommandContext& context) {
         const SyncPlan plan =
             transmitter.sendOnSecond(*n - 1, kTimeSetMessageSize, &timeSetMessageFor);
         transmitter.finishTimed();
-        return syncSentText(plan.second, *n, portDevice(*n));
+        return timeSentWhat(plan.second);
     });
 }
 
@@ -179,7 +190,7 @@ int sendZones(const Command& command, CommandContext& context) {
         return 1;
     return send(*n, context, [n, &message](Transmitter& transmitter) {
         transmitter.send(*n - 1, message);
-        return zonesSentText(kZoneCount, *n, portDevice(*n));
+        return zonesSentWhat(kZoneCount);
     });
 }
 
@@ -252,8 +263,18 @@ int runCommandLine(const QStringList& arguments) {
     const StopSignals stopSignals;
     const int status = runCommand(parseCommandLine(arguments), context);
     out.flush();
+    errno = 0;
+    // What was to be printed did not all arrive (a full disk, a closed pipe): that is a failure,
+    // as for any other command-line tool.
+    const bool written = out.status() == QTextStream::Ok && std::fflush(stdout) == 0;
+    const int error = errno;
+    if (!written) {
+        err << QStringLiteral("qev: standard output: %1\n")
+                   .arg(error != 0 ? QString::fromLocal8Bit(std::strerror(error))
+                                   : QStringLiteral("it could not be written"));
+    }
     err.flush();
-    return status;
+    return written || status != 0 ? status : 1;
 }
 
 }  // namespace qev

@@ -195,8 +195,13 @@ Command parseCommandLine(const QStringList& arguments) {
         if (const auto error = singleDashError(arguments.at(i)))
             return usage(*error);
     }
-    if (!parser.parse(arguments))
-        return usage(parser.errorText());
+    if (!parser.parse(arguments)) {
+        // The parser quotes with apostrophes; every other message of the commands with quotes.
+        static const QRegularExpression quoted(QStringLiteral("'([^']*)'"));
+        QString error = parser.errorText();
+        error.replace(quoted, QStringLiteral("\"\\1\""));
+        return usage(error);
+    }
     if (parser.isSet(help) || parser.isSet(version)) {
         command.kind = parser.isSet(help) ? CommandKind::Help : CommandKind::Version;
         return command;
@@ -302,16 +307,21 @@ QString portLabel(quint16 port, const QString& device) {
     return QStringLiteral("COM%1 (%2)").arg(port).arg(device);
 }
 
-QString syncSentText(qint64 secondSinceEpoch, quint16 port, const QString& device) {
+QString timeSentWhat(qint64 secondSinceEpoch) {
     const QDateTime at = QDateTime::fromSecsSinceEpoch(secondSinceEpoch, Qt::UTC);
-    return QStringLiteral("Sent the time %1 UTC to %2\n")
-        .arg(at.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")), portLabel(port, device));
+    return QStringLiteral("the time %1 UTC").arg(at.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")));
 }
 
-QString zonesSentText(qsizetype zoneCount, quint16 port, const QString& device) {
-    return QStringLiteral("Sent the zone configuration (%1 zones) to %2\n")
-        .arg(zoneCount)
-        .arg(portLabel(port, device));
+QString zonesSentWhat(qsizetype zoneCount) {
+    return QStringLiteral("the zone configuration (%1 zones)").arg(zoneCount);
+}
+
+QString sentText(const QString& what, quint16 port, const QString& device, bool deliveryKnown) {
+    if (deliveryKnown)
+        return QStringLiteral("Sent %1 to %2\n").arg(what, portLabel(port, device));
+    return QStringLiteral("Wrote %1 to %2, a pseudo-terminal; whether the program at its other "
+                          "end has read it cannot be known\n")
+        .arg(what, portLabel(port, device));
 }
 
 }  // namespace qev

@@ -50,9 +50,14 @@ std::optional<quint16> parsePortName(const QString& text);
 QString helpText();
 QString versionText();
 
-// The line a successful send prints. device: the path the port leads to.
+// What a send sent, as the line that tells of it names it: "the time 2026-03-07 12:34:56 UTC",
+// "the zone configuration (16 zones)".
+QString timeSentWhat(qint64 secondSinceEpoch);
+QString zonesSentWhat(qsizetype zoneCount);
+// The line a successful send prints. device: the path the port leads to. Where the device
+// cannot tell that the message left (a pseudo-terminal), it says so instead of "Sent".
 QString portLabel(quint16 port, const QString& device);
-QString syncSentText(qint64 secondSinceEpoch, quint16 port, const QString& device);
-QString zonesSentText(qsizetype zoneCount, quint16 port, const QString& device);
+QString sentText(const QString& what, quint16 port, const QString& device,
+                 bool deliveryKnown = true);
 
 }  // namespace qev

@@ -74,9 +74,15 @@ void TCustomComPort::EnsurePortNumber() {
         throw ENoPortSelected();
     if (!prompt_)
         throw EPortPromptCancelled();
-    // Listing the ports is when adapters plugged in meanwhile get their numbers.
-    assignPortNumbers();
+    // Listing the ports is when adapters plugged in meanwhile get their numbers; the lock is not
+    // waited for (another program numbering them finishes by itself).
+    const PortAssignment assignment = assignPortNumbers({}, 0);
+    if (!assignment.problem.isEmpty() && !assignment.busy && noticeHandler_)
+        noticeHandler_(assignment.problem);
     const QStringList names = presentPortNames();
+    // With nothing to choose from, the user is told where a port comes from rather than asked.
+    if (names.isEmpty())
+        throw ENoPortFound(portLinkFolder());
     QStringList descriptions;
     for (const QString& name : names)
         descriptions << portTipText(describePort(SelectedComNum(name)));
@@ -111,6 +117,7 @@ void TCustomComPort::openPort() {
             dispatcher_->InitPort(comDeviceName(comNumber_), baud_, quint16(Parity()), DataBits(),
                                   StopBits(), InSize(), OutSize(), flow);
         lastDevicePath_ = dispatcher_->devicePath();
+        lastDeliveryKnown_ = dispatcher_->deliveryKnown();
         check(mapOpenResult(result), *dispatcher_);
         state_ = psOpen;
         writeSettings();

@@ -11,6 +11,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 
 namespace qev {
@@ -92,6 +93,15 @@ public:
     bool CanWrite() const;
     // The device the port's number led to at the last open, for messages.
     QString DevicePath() const;
+    // Whether what that device took is known to have left (false on a pseudo-terminal, whose
+    // peer cannot be seen to read it), as of the last open.
+    bool DeliveryKnown() const { return lastDeliveryKnown_; }
+
+    // Told of what numbering the ports before a prompt could not do (an adapter left without a
+    // number, a ports folder that cannot be written); none drops it.
+    void setNoticeHandler(std::function<void(const QString&)> handler) {
+        noticeHandler_ = std::move(handler);
+    }
 
 private:
     void openPort();
@@ -108,6 +118,8 @@ private:
     TPortState state_ = psClosed;
     quint32 timedSentBefore_ = 0;  // by workers already closed
     QString lastDevicePath_;
+    bool lastDeliveryKnown_ = true;
+    std::function<void(const QString&)> noticeHandler_;
     std::unique_ptr<TSerialDispatcher> dispatcher_;
 };
 

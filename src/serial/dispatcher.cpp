@@ -61,6 +61,7 @@ bool TBaseDispatcher::portOpen() const {
 }
 
 int TBaseDispatcher::OpenCom(const QString& AComName) {
+    portName_ = AComName.startsWith(QStringLiteral("\\\\.\\")) ? AComName.mid(4) : AComName;
     devicePath_ = resolveDeviceName(AComName);
     const int err = device_->open(devicePath_);
     return err == 0 ? 0 : -err;
@@ -86,6 +87,7 @@ int TBaseDispatcher::InitPort(const QString& AComName, qint32 Baud, quint16 Pari
         std::lock_guard lock(OutputSection);
         OBuffer.assign(outSize_, 0);
         OBufHead = 0;
+        writeFailure_ = {};
         lineErrors_ = 0;
         modemStatus_ = 0;
     }
@@ -283,6 +285,11 @@ qint64 TBaseDispatcher::UnsentBytes() {
     return unsent;
 }
 
+TBaseDispatcher::WriteFailure TBaseDispatcher::writeFailure() const {
+    std::lock_guard lock(OutputSection);
+    return writeFailure_;
+}
+
 QByteArray TBaseDispatcher::takeOutput() {
     std::lock_guard lock(OutputSection);
     QByteArray out(OBuffer.data(), OBufHead);
@@ -430,13 +437,22 @@ void TBaseDispatcher::threadEnded(TDispatcherThread& thread, int result) {
         requestKill();
     activeThreads_.fetch_sub(1);
     if (result < 0 && errorHandler_) {
+        ThreadFailure failure;
+        const WriteFailure write = writeFailure();
+        if (result == serial_error::kDeviceWriteError && write.error != 0)
+            failure.detail = writeFailureDetail(portName_, devicePath_, write.written, write.size,
+                                                write.error);
+        else
+            failure.detail = QStringLiteral("%1 (%2)").arg(portName_, deviceName(devicePath_));
         try {
             // A thread's codes -2..-162 are input/output errors, out-of-memory included.
             if (result <= -2 && result >= -162)
                 throw EInOutError(result);
             raiseSerialError(result, devicePath_);
         } catch (const Exception& e) {
-            errorHandler_(exceptionClassName(e), e.message());
+            failure.className = exceptionClassName(e);
+            failure.message = e.message();
+            errorHandler_(failure);
         }
     }
 }

@@ -61,6 +61,16 @@ public:
     qint64 UnsentBytes();
     // Whether the writer still runs: after a write failure nothing more leaves.
     bool writerRunning() const { return !writerStopped_.load(); }
+    // The write that failed, if one did: the device layer's error, and how far the block it
+    // was writing (one message, as the send cycle queues them) had got.
+    struct WriteFailure {
+        int error = 0;
+        qint64 written = 0;
+        qint64 size = 0;
+    };
+    WriteFailure writeFailure() const;
+    // Whether bytes the driver has taken are known to have left (not on a pseudo-terminal).
+    bool deliveryKnown() const { return device_->deliveryKnown(); }
     void FlushOutBuffer();
     void FlushInBuffer();
     // Discards queued output and input, stops the threads, closes the device.
@@ -118,6 +128,7 @@ private:
 
     std::unique_ptr<SerialDevice> device_;
     ThreadErrorHandler errorHandler_;
+    QString portName_;  // as the port is named in messages: "COM3"
     QString devicePath_;
 
     mutable std::mutex DataSection;    // line settings, control lines, thread bookkeeping
@@ -140,6 +151,7 @@ private:
     std::vector<char> OBuffer;
     quint32 OBufHead = 0;
     Timed timed_;  // the block PutBlockAt holds back, until the writer takes it
+    WriteFailure writeFailure_;
     quint32 lineErrors_ = 0;
     quint32 modemStatus_ = 0;
 

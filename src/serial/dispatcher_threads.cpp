@@ -182,8 +182,15 @@ TWriteThread::Outcome TWriteThread::writeBlock(const QByteArray& block) {
     while (done < block.size()) {
         qint64 written = 0;
         const int err = d.device().write(block.constData() + done, block.size() - done, written);
-        if (err != 0)
-            return err == syserr::kInvalidHandle ? Outcome::Stop : Outcome::Failed;
+        if (err != 0) {
+            if (d.KillThreads())
+                return Outcome::Stop;  // the port is closing: what is dropped is meant to be
+            // Whatever the error, the message did not leave whole: it is a failure, told with
+            // how far it had got.
+            std::lock_guard lock(d.OutputSection);
+            d.writeFailure_ = {err, done, qint64(block.size())};
+            return Outcome::Failed;
+        }
         d.unwritten_ -= written;
         done += written;
         if (done == block.size())

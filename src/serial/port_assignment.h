@@ -11,6 +11,8 @@
 #include <QList>
 #include <QString>
 
+#include <atomic>
+
 namespace qev {
 
 // The highest port number the window's prompt and the commands offer.
@@ -39,13 +41,19 @@ QList<SerialAdapter> findSerialAdapters(const PortRoots& roots = {});
 struct PortAssignment {
     QList<quint16> assigned;  // the numbers this call linked
     QString problem;          // why an adapter got no number; empty when none was left out
+    bool busy = false;  // another program held the ports folder's lock (problem says so): later
 };
+
+// How long a change of the ports folder waits for another program's; milliseconds.
+inline constexpr int kPortLockWaitMs = 3000;
 
 // Links every adapter that no COM<n> link leads to yet as COM<n>, n being the lowest number
 // with no link and no built-in port that is really there. Holds a lock in the ports folder
 // while it writes, so two programs listing at once make one link per adapter, and never
-// replaces an existing link.
-PortAssignment assignPortNumbers(const PortRoots& roots = {});
+// replaces an existing link. The lock is waited for lockWaitMs at most (0: not at all, as on a
+// window's thread), and no longer once *cancel is set.
+PortAssignment assignPortNumbers(const PortRoots& roots = {}, int lockWaitMs = kPortLockWaitMs,
+                                 const std::atomic<bool>* cancel = nullptr);
 
 // The numbers whose links lead to the device that path leads to, ascending.
 QList<quint16> portsLeadingTo(const QString& path, const PortRoots& roots = {});

@@ -23,9 +23,6 @@ namespace qev {
 
 namespace {
 
-// Another program assigning or linking holds the lock for milliseconds.
-constexpr int kLockWaitMs = 3000;
-
 QByteArray native(const QString& path) {
     return QFile::encodeName(path);
 }
@@ -120,17 +117,34 @@ QString lockProblem(const QLockFile& lock, const QString& folder) {
     }
 }
 
-// Holds the ports folder's lock, making the folder first; raises EPortLinkError when it cannot.
+// Holds the ports folder's lock, making the folder first; raises EPortLinkError when it cannot,
+// EPortsBusy when another program held it for all of waitMs (or until *cancel).
+class EPortsBusy : public EPortLinkError {
+public:
+    using EPortLinkError::EPortLinkError;
+};
+
 class FolderLock {
 public:
-    explicit FolderLock(const QString& folder) : lock_(folder + QStringLiteral("/.lock")) {
+    explicit FolderLock(const QString& folder, int waitMs = kPortLockWaitMs,
+                        const std::atomic<bool>* cancel = nullptr)
+        : lock_(folder + QStringLiteral("/.lock")) {
         if (!QDir().mkpath(folder))
             throw EPortLinkError(
                 QStringLiteral("The folder of the port links \"%1\" cannot be made").arg(folder));
         // A lock file older than a second was left by a program that ended while making it.
         lock_.setStaleLockTime(1000);
-        if (!lock_.tryLock(kLockWaitMs))
-            throw EPortLinkError(lockProblem(lock_, folder));
+        // In slices, so that a cancel request is seen while another program holds it.
+        constexpr int kSliceMs = 50;
+        for (int waited = 0;; waited += kSliceMs) {
+            const int slice = std::min(kSliceMs, waitMs - waited);
+            if (lock_.tryLock(std::max(slice, 0)))
+                return;
+            if (lock_.error() != QLockFile::LockFailedError)
+                throw EPortLinkError(lockProblem(lock_, folder));
+            if (slice <= 0 || (cancel && cancel->load()))
+                throw EPortsBusy(lockProblem(lock_, folder));
+        }
     }
 
 private:
@@ -213,7 +227,8 @@ QList<SerialAdapter> findSerialAdapters(const PortRoots& roots) {
     return adapters;
 }
 
-PortAssignment assignPortNumbers(const PortRoots& roots) {
+PortAssignment assignPortNumbers(const PortRoots& roots, int lockWaitMs,
+                                 const std::atomic<bool>* cancel) {
     PortAssignment result;
     if (roots.links.isEmpty())
         return result;
@@ -222,7 +237,7 @@ PortAssignment assignPortNumbers(const PortRoots& roots) {
     if (unlinked(adapters, scanLinks(roots)).isEmpty())
         return result;
     try {
-        const FolderLock lock(roots.links);
+        const FolderLock lock(roots.links, lockWaitMs, cancel);
         // Again under the lock: another program may have linked some meanwhile.
         Links links = scanLinks(roots);
         for (const SerialAdapter& adapter : unlinked(adapters, links)) {
@@ -236,6 +251,9 @@ PortAssignment assignPortNumbers(const PortRoots& roots) {
                 break;
             }
         }
+    } catch (const EPortsBusy& e) {
+        result.busy = true;
+        result.problem = uncapitalised(e.message());
     } catch (const EPortLinkError& e) {
         result.problem = uncapitalised(e.message());
     }

@@ -22,7 +22,7 @@ QList<SerialAdapter> findSerialAdapters(const PortRoots&) {
     return {};
 }
 
-PortAssignment assignPortNumbers(const PortRoots&) {
+PortAssignment assignPortNumbers(const PortRoots&, int, const std::atomic<bool>*) {
     return {};
 }
 

@@ -86,7 +86,12 @@ public:
 
     // Bytes the driver has taken and not yet put on the line; 0 where it cannot tell.
     virtual qint64 outputQueued() = 0;
-    virtual void purgeOutput() = 0;  // aborts nothing by itself; drops the driver's queue
+    // Whether bytes the driver has taken are known to have left: false on a pseudo-terminal,
+    // where they wait for the program at its other end, which cannot be seen to read them.
+    virtual bool deliveryKnown() const { return true; }
+    // Aborts nothing by itself; drops the driver's queue. A pseudo-terminal's queue is its
+    // peer's unread input, which is never dropped.
+    virtual void purgeOutput() = 0;
     virtual void purgeInput() = 0;
     // Line error bits gathered since the last call (overrun, parity, framing, break).
     virtual quint32 takeErrors() = 0;

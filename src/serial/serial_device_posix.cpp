@@ -11,6 +11,7 @@
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -79,6 +80,12 @@ quint32 speedBaud(speed_t code) {
     return 0;
 }
 
+// The slaves of /dev/ptmx (Unix 98 pseudo-terminals, majors 136 to 143).
+bool isPseudoTerminal(const struct stat& st) {
+    const unsigned m = major(st.st_rdev);
+    return m >= 136 && m <= 143;
+}
+
 // Raw mode as the layer leaves it: what cfmakeraw clears, with nothing of it set.
 bool isRaw(const termios& t) {
     return !(t.c_iflag & (IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL)) &&
@@ -134,6 +141,7 @@ public:
         }
         ::ioctl(fd, TIOCEXCL);
         fd_ = fd;
+        pseudoTerminal_ = isPseudoTerminal(st);
         return 0;
     }
 
@@ -320,7 +328,14 @@ public:
         return ::ioctl(fd_, TIOCOUTQ, &n) == 0 ? n : 0;
     }
 
-    void purgeOutput() override { ::tcflush(fd_, TCOFLUSH); }
+    bool deliveryKnown() const override { return !pseudoTerminal_; }
+
+    // On a pseudo-terminal a flush of the output drops what its peer has not read yet: earlier
+    // messages and this one, which the line had taken whole.
+    void purgeOutput() override {
+        if (!pseudoTerminal_)
+            ::tcflush(fd_, TCOFLUSH);
+    }
     void purgeInput() override { ::tcflush(fd_, TCIFLUSH); }
 
     quint32 takeErrors() override {
@@ -377,6 +392,7 @@ private:
     }
 
     int fd_ = -1;
+    bool pseudoTerminal_ = false;
     bool dtrEnable_ = true;
     bool rtsEnable_ = true;
     quint16 xonLim_ = 0;

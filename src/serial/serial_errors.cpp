@@ -1,5 +1,6 @@
 #include "serial/serial_errors.h"
 
+#include "base/error_text.h"
 #include "base/file_kind.h"
 #include "serial/device_naming.h"
 #include "serial/port_holder.h"
@@ -8,6 +9,7 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -22,6 +24,10 @@
 #endif
 
 namespace qev {
+
+namespace {
+QString systemText(int error);
+}  // namespace
 
 ENoPortSelected::ENoPortSelected()
     : EOpenComm(QStringLiteral("The ComNumber property of the TComPort has not been set"),
@@ -85,20 +91,68 @@ EOutputBufferTooSmall::EOutputBufferTooSmall()
 EMessageNotSent::EMessageNotSent(QString message)
     : ESerialIO(std::move(message), serial_error::kMessageNotSent) {}
 
-namespace {
-
-// The device itself rather than the COM<n> link to it.
 QString deviceName(const QString& devicePath) {
     const QString target = QFileInfo(devicePath).canonicalFilePath();
     return target.isEmpty() ? devicePath : target;
 }
 
-}  // namespace
+EMessageNotSent EMessageNotSent::stalled(const QString& devicePath, qint64 size, qint64 unsent) {
+    const qint64 left = std::clamp<qint64>(size - unsent, 0, size);
+    if (left == 0)
+        return EMessageNotSent(QStringLiteral("The message did not leave %1: the line took no data "
+                                              "(a stalled adapter, or a peer that stopped reading)")
+                                   .arg(deviceName(devicePath)));
+    return EMessageNotSent(QStringLiteral("The message did not leave %1 whole: the line took %2 "
+                                          "of its %3 bytes, then no more (a stalled adapter, or a "
+                                          "peer that stopped reading)")
+                               .arg(deviceName(devicePath))
+                               .arg(left)
+                               .arg(size));
+}
 
-EMessageNotSent EMessageNotSent::stalled(const QString& devicePath) {
-    return EMessageNotSent(QStringLiteral("The message did not leave %1: the line took no data "
-                                          "(a stalled adapter, or a peer that stopped reading)")
-                               .arg(deviceName(devicePath)));
+QString ThreadFailure::text() const {
+    QString text = QStringLiteral("Exception %1 in a serial port thread: %2")
+                       .arg(className, withFinalPeriod(message));
+    if (!detail.isEmpty())
+        text += u'\n' + withFinalPeriod(detail);
+    return text;
+}
+
+QString writeFailureCause(int error) {
+    switch (error) {
+        case syserr::kDeviceGone:
+        case syserr::kFileNotFound:
+        case syserr::kPathNotFound:
+            return QStringLiteral("the adapter was unplugged or stopped answering. Check its "
+                                  "cable and plug, then send again");
+        case syserr::kInvalidHandle:
+            return QStringLiteral("the port's handle was closed under it. Send again");
+        case syserr::kAccessDenied:
+        case syserr::kPermissionDenied:
+            return QStringLiteral("the system refused the write. Send again");
+        default:
+            break;
+    }
+    if (error >= syserr::kErrnoBase && error < syserr::kUnexaminableBase)
+        return QStringLiteral("the system said: %1")
+            .arg(QString::fromLocal8Bit(std::strerror(error - syserr::kErrnoBase)));
+    const QString text = systemText(error);
+    return text.isEmpty() ? QStringLiteral("the system reported error %1").arg(error)
+                          : QStringLiteral("the system said: %1").arg(text);
+}
+
+QString writeFailureDetail(const QString& port, const QString& devicePath, qint64 written,
+                           qint64 size, int error) {
+    const QString where = port.isEmpty() || port == devicePath
+                              ? deviceName(devicePath)
+                              : QStringLiteral("%1 (%2)").arg(port, deviceName(devicePath));
+    const QString what = written == 0 ? QStringLiteral("none of the message's %1 bytes left")
+                                            .arg(size)
+                                      : QStringLiteral("%1 of the message's %2 bytes left")
+                                            .arg(written)
+                                            .arg(size);
+    return QStringLiteral("%1: %2 before the write failed: %3")
+        .arg(where, what, writeFailureCause(error));
 }
 
 EMessageNotSent EMessageNotSent::notReleased(const QString& devicePath) {

@@ -8,9 +8,20 @@
 
 namespace qev {
 
-// Receives a worker thread's failure ON THAT THREAD, with the exception's class name and
-// message ("EInOutError", "Device write error"). The receiver hands it to its own thread.
-using ThreadErrorHandler = std::function<void(const QString& className, const QString& message)>;
+// A worker thread's failure: the exception's class name and message ("EInOutError", "Device write
+// error"), and in plain words which port and device, how much of the message left and why.
+struct ThreadFailure {
+    QString className;
+    QString message;
+    QString detail;
+
+    // "Exception EInOutError in a serial port thread: Device write error." and the detail on a
+    // line of its own.
+    QString text() const;
+};
+
+// Receives a worker thread's failure ON THAT THREAD. The receiver hands it to its own thread.
+using ThreadErrorHandler = std::function<void(const ThreadFailure& failure)>;
 
 // The unqualified class name of an exception ("EInOutError"), as a failure report names it.
 QString exceptionClassName(const std::exception& e);
@@ -99,8 +110,9 @@ public:
 // adapter, a peer that stopped reading), or a timed message never got its instant.
 class EMessageNotSent : public ESerialIO {
 public:
-    // The line still held bytes of it when the port had to close.
-    static EMessageNotSent stalled(const QString& devicePath);
+    // The line still held bytes of it when the port had to close: of its size bytes, unsent had
+    // not left.
+    static EMessageNotSent stalled(const QString& devicePath, qint64 size, qint64 unsent);
     // A timed message that was still waiting for its instant when the port closed.
     static EMessageNotSent notReleased(const QString& devicePath);
 
@@ -140,6 +152,17 @@ constexpr int kDeviceReadError = -161;
 
 // The layer's text for -2..-162, or a null string when it has none.
 QString inOutErrorText(int code);
+
+// The device itself rather than the COM<n> link to it, for messages.
+QString deviceName(const QString& devicePath);
+
+// Why a write to the device failed with the device layer's error, in words a user can act on.
+QString writeFailureCause(int error);
+
+// What a failed write did, for the failure's detail: "COM3 (/dev/ttyUSB0): 5 of the message's
+// 82 bytes left before the write failed: <cause>".
+QString writeFailureDetail(const QString& port, const QString& devicePath, qint64 written,
+                           qint64 size, int error);
 
 // Raises the exception for a failing (negative) result of the worker or the device layer.
 // devicePath names the device in messages that need it.

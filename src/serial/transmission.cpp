@@ -52,9 +52,11 @@ void waitUnlessCancelled(TComPort& port, quint32 ms, const std::function<bool()>
 
 }  // namespace
 
-void checkSent(TComPort& port) {
-    if (port.UnsentBytes() > 0)
-        throw EMessageNotSent::stalled(port.DevicePath());
+void checkSent(TComPort& port, qint64 size) {
+    if (port.Open() && !port.CanWrite())
+        throw EReported(QStringLiteral("the write to %1 failed").arg(deviceName(port.DevicePath())));
+    if (const qint64 unsent = port.UnsentBytes(); unsent > 0)
+        throw EMessageNotSent::stalled(port.DevicePath(), size, unsent);
 }
 
 void transmit(TComPort& port, int itemIndex, const QByteArray& message, const CycleHooks& hooks) {
@@ -80,7 +82,7 @@ void transmit(TComPort& port, int itemIndex, const QByteArray& message, const Cy
             waitUnlessCancelled(port, 500, cancelled);
         else
             WaitMilliseconds(500);
-        checkSent(port);
+        checkSent(port, message.size());
         if (!hooks.keepOpen || !hooks.keepOpen())
             port.setOpen(false);
     } catch (const EPortPromptCancelled&) {

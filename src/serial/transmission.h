@@ -24,14 +24,16 @@ struct CycleHooks {
 // that assignment may raise when it has to reopen an open port. Then: open, PutString, a drain
 // loop that runs processEvents until the worker has taken the bytes, WaitMilliseconds(500),
 // close. A message that has not left the line by then raises EMessageNotSent (the close
-// discards it). Any failure closes the port and is rethrown; a cancelled port prompt becomes
-// qev::EAbort, which the error display keeps silent, also when the number assignment ran it.
+// discards it); one whose write failed raises EReported, the writer having told why. Any
+// failure closes the port and is rethrown; a cancelled port prompt becomes qev::EAbort, which
+// the error display keeps silent, also when the number assignment ran it.
 void transmit(TComPort& port, int itemIndex, const QByteArray& message, const CycleHooks& hooks);
 void transmit(TComPort& port, int itemIndex, const QByteArray& message,
               const std::function<void()>& processEvents);
 
-// Raises EMessageNotSent when bytes due on the open port have not left the line.
-void checkSent(TComPort& port);
+// Raises EReported when the open port's writer failed, and EMessageNotSent when bytes due on it
+// have not left the line; size is the message's.
+void checkSent(TComPort& port, qint64 size);
 
 // Busy wait on the millisecond tick counter, safe across its wrap. Returns ms.
 quint32 WaitMilliseconds(quint32 ms);

@@ -103,7 +103,7 @@ SyncPlan Transmitter::sendOnSecond(int itemIndex, qint64 messageBytes,
         }
         const quint32 sentBefore = port_.TimedSent();
         port_.PutStringAt(message, plan.sendAtNs);
-        timed_ = Timed{port_.ComNumber(), plan, wireNs, sentBefore};
+        timed_ = Timed{port_.ComNumber(), plan, wireNs, message.size(), sentBefore};
     } catch (const EPortPromptCancelled&) {
         port_.setOpen(false);
         throw EAbort();
@@ -158,15 +158,18 @@ void Transmitter::closeTimed() {
     const bool writerFailed = port_.Open() && !port_.CanWrite();
     const qint64 unsent = port_.UnsentBytes();
     const QString device = port_.DevicePath();
+    const qint64 size = timed_->bytes;
+    const qint64 second = timed_->plan.second;
     timed_.reset();
     timer_.stop();
     port_.setOpen(false);
-    if (writerFailed)
-        return;  // the writer has told the user why
+    if (writerFailed)  // the writer has told the user why
+        throw EReported(QStringLiteral("the write to %1 failed").arg(deviceName(device)));
     if (unsent > 0)
-        throw EMessageNotSent::stalled(device);
+        throw EMessageNotSent::stalled(device, size, unsent);
     if (!sent)
         throw EMessageNotSent::notReleased(device);
+    emit timedSent(second);
 }
 
 // Sleeps past the instant. A cancel request well before it drops the message, which then never

@@ -60,11 +60,17 @@ public:
     // without handling events (at most about a second). Raises when it did not leave.
     void finishTimed();
 
+signals:
+    // The timed message for second (seconds since the epoch, UTC) has left whole, and its port
+    // is closed.
+    void timedSent(qint64 second);
+
 private:
     struct Timed {
         quint16 port;
         SyncPlan plan;
         qint64 wireNs;
+        qint64 bytes;
         quint32 sentBefore;  // the port's count of timed messages sent, before this one
     };
 

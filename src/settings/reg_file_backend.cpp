@@ -167,7 +167,7 @@ const RegDocument& RegFileBackend::load(const QString& key, const QString& name)
         case SettingsFile::Missing:
             return empty_;
         case SettingsFile::Failed:
-            throw EStoreError(store_messages::openForRead(filePath_, key, name));
+            throw store_messages::readFailure(filePath_, key, name, qt_error_string(file.error));
         case SettingsFile::NotRegular:
         case SettingsFile::TooLarge:
             refuse(file);
@@ -365,10 +365,13 @@ const RegDocument& RegFileBackend::view(const QString& key, const QString& name)
 }
 
 void RegFileBackend::fail(const Pending& write) {
-    // The registry's words for the step that could not be done, then the system's reason.
+    // The registry's words for the step that could not be done, then in plain words the file
+    // and the system's reason.
     const QString reason = std::exchange(failure_, {});
-    const auto withReason = [&reason](const QString& text) {
-        return EStoreError(reason.isEmpty() ? text : QStringLiteral("%1 (%2)").arg(text, reason));
+    const auto withReason = [this, &reason](const QString& text) {
+        EStoreError error(text);
+        error.setDetail(store_messages::notSaved(native(filePath_), reason));
+        return error;
     };
     bool keyExisted = false;
     try {

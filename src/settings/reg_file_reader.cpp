@@ -33,7 +33,7 @@ const RegDocument& RegFileReader::document(const QString& key, const QString& na
             document_.emplace();
             return *document_;
         case SettingsFile::Failed:
-            throw EStoreError(store_messages::openForRead(filePath_, key, name));
+            throw store_messages::readFailure(filePath_, key, name, qt_error_string(file.error));
         case SettingsFile::NotRegular:
             throw EStoreError(QStringLiteral("The settings file \"%1\" is not a regular file (it "
                                              "is %2); it has been left as it is")

@@ -36,6 +36,26 @@ inline QString accessValue(const QString& where, const QString& key, const QStri
         .arg(where, key, name);
 }
 
+// The same in plain words, for the line after the registry's: the file and the system's reason.
+inline QString notSaved(const QString& file, const QString& reason) {
+    const QString text =
+        QStringLiteral("QEV could not save its settings in \"%1\"").arg(file);
+    return reason.isEmpty() ? text : QStringLiteral("%1: %2").arg(text, reason);
+}
+inline QString notRead(const QString& file, const QString& reason) {
+    return QStringLiteral("QEV could not read its settings file \"%1\": %2. It starts from its "
+                          "default settings")
+        .arg(file, reason);
+}
+
+// A failure to read a settings file, with the plain words after the registry's.
+inline EStoreError readFailure(const QString& file, const QString& key, const QString& name,
+                               const QString& reason) {
+    EStoreError error(openForRead(file, key, name));
+    error.setDetail(notRead(file, reason));
+    return error;
+}
+
 }  // namespace store_messages
 
 }  // namespace qev

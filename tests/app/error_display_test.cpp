@@ -1,6 +1,7 @@
 // The error display: what text an escaped error shows, the box it shows in, the title, and
 // worker-thread failures reaching the user-interface thread.
 
+#include "printers.h"
 #include "app/error_display.h"
 #include "test_application.h"
 
@@ -133,7 +134,8 @@ TEST_F(ErrorBox, AbortShowsNothing) {
 TEST_F(ErrorBox, WorkerThreadFailureIsShownOnTheUiThread) {
     const Seen seen = capture([] {
         std::thread worker([] {
-            showThreadError(QStringLiteral("EInOutError"), QStringLiteral("Device write error"));
+            showThreadError({QStringLiteral("EInOutError"), QStringLiteral("Device write error"),
+                             QStringLiteral("COM3 (/dev/ttyUSB0)")});
         });
         worker.join();
         // The box must not have been built on the worker; it appears once the loop runs.
@@ -145,7 +147,8 @@ TEST_F(ErrorBox, WorkerThreadFailureIsShownOnTheUiThread) {
     ASSERT_TRUE(seen.shown);
     EXPECT_EQ(seen.title, QStringLiteral("Application Error"));
     EXPECT_TRUE(seen.text.contains(QStringLiteral("EInOutError")));
-    EXPECT_TRUE(seen.text.contains(QStringLiteral("Device write error")));
+    EXPECT_EQ(seen.text, QStringLiteral("Exception EInOutError in a serial port thread: Device "
+                                         "write error.\nCOM3 (/dev/ttyUSB0)"));
     EXPECT_EQ(seen.icon, QMessageBox::Critical);
 }
 

@@ -129,10 +129,14 @@ TEST(CommandLine, PortNames) {
 }
 
 TEST(CommandLine, SentTextsNameTheTimeAndThePort) {
-    EXPECT_EQ(syncSentText(1772886896, 3, "/dev/pts/4"),
-              "Sent the time 2026-03-07 12:34:56 UTC to COM3 (/dev/pts/4)\n");
-    EXPECT_EQ(zonesSentText(16, 12, "/dev/ttyUSB0"),
+    EXPECT_EQ(sentText(timeSentWhat(1772886896), 3, "/dev/ttyS2"),
+              "Sent the time 2026-03-07 12:34:56 UTC to COM3 (/dev/ttyS2)\n");
+    EXPECT_EQ(sentText(zonesSentWhat(16), 12, "/dev/ttyUSB0"),
               "Sent the zone configuration (16 zones) to COM12 (/dev/ttyUSB0)\n");
+    // Where it cannot be known that the message arrived, "Sent" is not said.
+    EXPECT_EQ(sentText(zonesSentWhat(16), 4, "/dev/pts/4", false),
+              "Wrote the zone configuration (16 zones) to COM4 (/dev/pts/4), a pseudo-terminal; "
+              "whether the program at its other end has read it cannot be known\n");
     EXPECT_TRUE(versionText().startsWith("qev 1."));
     for (const char* word :
          {"sync", "send-zones", "ports", "--port", "--require-synced", "Exit status"})
@@ -322,7 +326,13 @@ TEST_F(Answers, UnsynchronisedClockWarnsOrRefuses) {
                         "same.\n");
     EXPECT_EQ(run(sync, ClockSync::Unknown), 1);
     EXPECT_EQ(err_, "qev: COM50: Specified comport doesn't exist.\n");
-    // A missing port choice is told before anything about the clock.
+    // A port choice left empty in the window is told before anything about the clock.
+    QFile stored(dir_.filePath("none.reg"));
+    ASSERT_TRUE(stored.open(QIODevice::WriteOnly));
+    stored.write("Windows Registry Editor Version 5.00\r\n\r\n"
+                 "[HKEY_CURRENT_USER\\Software\\QEV\\MainForm]\r\n"
+                 "\"RadioGroup1_ItemIndex\"=dword:ffffffff\r\n");
+    stored.close();
     EXPECT_EQ(run({"sync"}, ClockSync::Unsynced), 1);
     EXPECT_EQ(err_,
               "qev: No port is chosen: give one with --port COMn, or choose one in QEV's "

@@ -128,7 +128,7 @@ TEST_F(CommandLine, SyncSendsTheSecondThatStartsAsTheMessageEnds) {
     EXPECT_LT(std::abs(endNs - second * kNanosPerSecond), 250'000'000)
         << "message ended " << (endNs - second * kNanosPerSecond) / 1e6 << " ms after "
         << "the start of the second it carries";
-    EXPECT_EQ(r.out, syncSentText(second, 2, com2->slavePath()));
+    EXPECT_EQ(r.out, sentText(timeSentWhat(second), 2, com2->slavePath(), false));
     // The only thing on stderr is the warning, and only when this computer's clock is adrift.
     if (systemClockSync() == ClockSync::Unsynced)
         EXPECT_TRUE(r.err.startsWith("qev: warning: this computer's clock is not synchronised"));
@@ -159,7 +159,7 @@ TEST_F(CommandLine, SendZonesSendsTheStoredListToTheStoredPort) {
     const Outcome r = qev({"send-zones"});
     EXPECT_EQ(r.status, 0) << r.err.toStdString();
     EXPECT_EQ(com5->take(82, 2000).toHex(' '), buildZoneConfigMessage(zoneLines()).toHex(' '));
-    EXPECT_EQ(r.out, zonesSentText(16, 5, com5->slavePath()));
+    EXPECT_EQ(r.out, sentText(zonesSentWhat(16), 5, com5->slavePath(), false));
     EXPECT_EQ(r.err, QString());
     EXPECT_EQ(settingsBytes(), before);
     EXPECT_EQ(settingsFolder(), (QStringList{"ports", "settings.reg"}));

@@ -1,6 +1,7 @@
 // The main window driven by keys and clicks alone, in more than one locale: choosing a zone,
 // confirming it unchanged, and what the send buttons refuse.
 
+#include "printers.h"
 #include "protocol/zone_line.h"
 #include "serial/prompt/com_select_form.h"
 #include "widgets/date_picker_edit.h"
@@ -25,10 +26,6 @@
 
 #include <ostream>
 
-// Readable failures.
-inline void PrintTo(const QString& s, std::ostream* os) {
-    *os << '"' << s.toStdString() << '"';
-}
 
 namespace qev {
 namespace {

@@ -26,6 +26,7 @@ namespace {
 using test::DeviceRecord;
 using test::RecordingDevice;
 using test::RecordingDevices;
+using test::ThreadReports;
 
 qsizetype firstIndex(const QStringList& calls, const QString& what) {
     return calls.indexOf(what);
@@ -235,40 +236,17 @@ TEST(WorkerThreads, StartOneAtATimeInOrder) {
     EXPECT_FALSE(worker.portOpen());
 }
 
-struct Reports {
-    std::mutex lock;
-    std::vector<std::pair<QString, QString>> seen;
-    ThreadErrorHandler handler() {
-        return [this](const QString& cls, const QString& message) {
-            std::lock_guard guard(lock);
-            seen.emplace_back(cls, message);
-        };
-    }
-    std::vector<std::pair<QString, QString>> wait(std::size_t n, int ms = 2000) {
-        for (int i = 0; i < ms; ++i) {
-            {
-                std::lock_guard guard(lock);
-                if (seen.size() >= n)
-                    return seen;
-            }
-            std::this_thread::sleep_for(1ms);
-        }
-        std::lock_guard guard(lock);
-        return seen;
-    }
-};
-
 TEST(WorkerThreads, ReadFailureIsReportedOnceAndEndsEveryThread) {
     auto record = std::make_shared<DeviceRecord>();
     TBaseDispatcher worker(std::make_unique<RecordingDevice>(record));
-    Reports reports;
+    ThreadReports reports;
     worker.setThreadErrorHandler(reports.handler());
     ASSERT_EQ(worker.InitPort(QStringLiteral("COM1"), 4800, 0, 8, 1, 4096, 4096, 3), 0);
     record->readError = syserr::kErrnoBase + EIO;
     const auto seen = reports.wait(1);
     ASSERT_EQ(seen.size(), 1u);
-    EXPECT_EQ(seen[0].first, QStringLiteral("EInOutError"));
-    EXPECT_EQ(seen[0].second, QStringLiteral("Device read error"));
+    EXPECT_EQ(seen[0].className, QStringLiteral("EInOutError"));
+    EXPECT_EQ(seen[0].message, QStringLiteral("Device read error"));
     for (int i = 0; i < 2000 && worker.ActiveThreads() > 0; ++i)
         std::this_thread::sleep_for(1ms);
     EXPECT_TRUE(worker.KillThreads());
@@ -282,14 +260,14 @@ TEST(WorkerThreads, ReadFailureIsReportedOnceAndEndsEveryThread) {
 TEST(WorkerThreads, OutOfMemoryInAThreadIsAnInputOutputError) {
     auto record = std::make_shared<DeviceRecord>();
     TBaseDispatcher worker(std::make_unique<RecordingDevice>(record));
-    Reports reports;
+    ThreadReports reports;
     worker.setThreadErrorHandler(reports.handler());
     ASSERT_EQ(worker.InitPort(QStringLiteral("COM1"), 4800, 0, 8, 1, 4096, 4096, 3), 0);
     record->readRunsOutOfMemory = true;
     const auto seen = reports.wait(1);
     ASSERT_EQ(seen.size(), 1u);
-    EXPECT_EQ(seen[0].first, QStringLiteral("EInOutError"));
-    EXPECT_EQ(seen[0].second, QStringLiteral("Insufficient memory"));
+    EXPECT_EQ(seen[0].className, QStringLiteral("EInOutError"));
+    EXPECT_EQ(seen[0].message, QStringLiteral("Insufficient memory"));
     worker.DonePort();
 }
 

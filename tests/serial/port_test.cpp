@@ -1,6 +1,7 @@
 // The port component, its worker and the send cycle on real pseudo terminals.
 
 #include "pty_pair.h"
+#include "recording_device.h"
 #include "scoped_config.h"
 
 #include "serial/com_port.h"
@@ -33,6 +34,7 @@ namespace {
 using test::MasterCollector;
 using test::ScopedConfig;
 using test::PtyPair;
+using test::ThreadReports;
 
 QByteArray zoneMessage() {
     QByteArray m(1, char(0xEE));
@@ -58,22 +60,6 @@ public:
 private:
     int result_;
     int pick_;
-};
-
-// Records worker-thread reports, as the main window's marshalling would.
-struct ErrorLog {
-    std::mutex lock;
-    std::vector<std::pair<QString, QString>> reports;
-    ThreadErrorHandler handler() {
-        return [this](const QString& cls, const QString& message) {
-            std::lock_guard guard(lock);
-            reports.emplace_back(cls, message);
-        };
-    }
-    size_t count() {
-        std::lock_guard guard(lock);
-        return reports.size();
-    }
 };
 
 class PortTest : public ::testing::Test {
@@ -284,17 +270,18 @@ TEST_F(PortTest, CloseWhileWritePendingIsPromptAndDiscards) {
 }
 
 TEST_F(PortTest, VanishedDeviceReportsWriteErrorOnce) {
-    ErrorLog log;
+    ThreadReports log;
     port.setThreadErrorHandler(log.handler());
     port.setComNumber(1);
     port.setOpen(true);
     pty.closeMaster();  // the adapter is unplugged
     port.PutString("lost");
-    for (int i = 0; i < 2000 && log.count() == 0; ++i)
-        std::this_thread::sleep_for(1ms);
-    ASSERT_EQ(log.count(), 1u);
-    EXPECT_EQ(log.reports[0].first, QStringLiteral("EInOutError"));
-    EXPECT_EQ(log.reports[0].second, QStringLiteral("Device write error"));
+    const auto seen = log.wait(1);
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].className, QStringLiteral("EInOutError"));
+    EXPECT_EQ(seen[0].message, QStringLiteral("Device write error"));
+    EXPECT_TRUE(seen[0].detail.contains(QStringLiteral("none of the message's 4 bytes left")))
+        << seen[0].detail.toStdString();
     EXPECT_EQ(port.OutBuffUsed(), 0);
     // Nothing queues behind a writer that has gone, so no drain loop can hang on it.
     try {
@@ -304,8 +291,7 @@ TEST_F(PortTest, VanishedDeviceReportsWriteErrorOnce) {
         EXPECT_EQ(e.ErrorCode(), 160);
     }
     port.setOpen(false);
-    std::this_thread::sleep_for(20ms);
-    EXPECT_EQ(log.count(), 1u);
+    EXPECT_EQ(log.wait(2, 20).size(), 1u);
 }
 
 TEST_F(PortTest, FailedWriteClosesThePort) {

@@ -183,8 +183,10 @@ TEST_F(RefusedSettingsFile, ALockFileThatIsAPipeFailsTheSaveWithoutWaiting) {
             ADD_FAILURE() << "no error";
         } catch (const EStoreError& e) {
             EXPECT_EQ(e.message(), "Unable to open key \"" + dir_.filePath("settings.reg") +
-                                       "\\Software\\QEV\\MainForm\" for write (the lock file "
-                                       "beside it is not a regular file)");
+                                       "\\Software\\QEV\\MainForm\" for write");
+            EXPECT_EQ(e.detail(), "QEV could not save its settings in \"" +
+                                      dir_.filePath("settings.reg") +
+                                      "\": the lock file beside it is not a regular file");
         }
     }
     EXPECT_EQ(noticeTexts(*store),

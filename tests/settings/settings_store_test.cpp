@@ -195,12 +195,13 @@ TEST_F(SettingsStoreTest, WriteFailuresCarryTheRegistryTextsWithTheFilePath) {
         try {
             operation();
         } catch (const EStoreError& e) {
-            return e.message();
+            return e.message() + " | " + e.detail();
         }
         return QStringLiteral("no error");
     };
-    // The registry's words, then the reason.
-    const QString lockReason = " (the lock file beside it is not a regular file)";
+    // The registry's words, then in plain words the file and the reason.
+    const QString lockReason = " | QEV could not save its settings in \"" + file() +
+                               "\": the lock file beside it is not a regular file";
     EXPECT_EQ(
         message([&] { store().WriteInteger("MainForm\\A", 2); }),
         "Unable to open key \"" + file() + "\\Software\\QEV\\MainForm\" for write" + lockReason);
@@ -222,8 +223,9 @@ TEST_F(SettingsStoreTest, WriteFailuresCarryTheRegistryTextsWithTheFilePath) {
     const QString full = message([&] { store().WriteString("MainForm\\B", QString(1000, 'x')); });
     ::setrlimit(RLIMIT_FSIZE, &limit);
     std::signal(SIGXFSZ, previous);
-    EXPECT_EQ(full, "Unable to open key \"" + file() + "\\Software\\QEV\\MainForm\" for write (" +
-                        qt_error_string(EFBIG) + ")");
+    EXPECT_EQ(full, "Unable to open key \"" + file() +
+                        "\\Software\\QEV\\MainForm\" for write | QEV could not save its settings in "
+                        "\"" + file() + "\": " + qt_error_string(EFBIG));
     EXPECT_EQ(readAll(file()), before);
     EXPECT_EQ(store().ReadInteger("MainForm\\A", 0), 1);  // nothing was changed
 }

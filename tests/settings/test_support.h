@@ -15,16 +15,11 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include "printers.h"
+
 #include <memory>
 #include <ostream>
 
-// Readable failure output for Qt strings.
-inline void PrintTo(const QString& text, std::ostream* os) {
-    *os << '"' << text.toStdString() << '"';
-}
-inline void PrintTo(const QStringList& list, std::ostream* os) {
-    *os << "{\"" << list.join(QStringLiteral("\", \"")).toStdString() << "\"}";
-}
 
 namespace qev::test {
 

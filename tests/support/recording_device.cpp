@@ -1,6 +1,8 @@
 #include "recording_device.h"
 
+#include <algorithm>
 #include <new>
+#include <thread>
 
 namespace qev::test {
 
@@ -131,6 +133,13 @@ int RecordingDevice::write(const char* data, qint64 length, qint64& written) {
     written = 0;
     if (record_->stalled)
         return 0;  // pending: nothing taken
+    if (const qint64 limit = record_->takeBytes.load(); limit >= 0) {
+        std::lock_guard guard(record_->lock_);
+        const qint64 room = limit - record_->bytes_.size();
+        if (room <= 0)
+            return record_->writeError.load();  // failed, or pending for good
+        length = std::min(length, room);        // a short write; the next one fails
+    }
     record_->add(QStringLiteral("write ") + QString::fromLatin1(QByteArray(data, length).toHex()));
     std::lock_guard guard(record_->lock_);
     record_->bytes_.append(data, length);
@@ -146,7 +155,7 @@ int RecordingDevice::read(char*, qint64, qint64& got) {
 }
 
 WaitResult RecordingDevice::waitWritable(int timeoutMs, std::initializer_list<Event*> wake) {
-    if (!record_->stalled)
+    if (!record_->stalled && (record_->takeBytes < 0 || record_->writeError != 0))
         return {WaitResult::Ready, -1};
     return waitFor(wake, std::min(timeoutMs, 10));
 }
@@ -172,6 +181,26 @@ void RecordingDevice::purgeInput() {
 
 bool RecordingDevice::present(const QString& devicePath) const {
     return record_->present(devicePath);
+}
+
+ThreadErrorHandler ThreadReports::handler() {
+    return [this](const ThreadFailure& failure) {
+        std::lock_guard guard(lock_);
+        seen_.push_back(failure);
+    };
+}
+
+std::vector<ThreadFailure> ThreadReports::wait(std::size_t n, int ms) const {
+    for (int i = 0; i < ms; ++i) {
+        {
+            std::lock_guard guard(lock_);
+            if (seen_.size() >= n)
+                return seen_;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    std::lock_guard guard(lock_);
+    return seen_;
 }
 
 RecordingDevices::RecordingDevices() {

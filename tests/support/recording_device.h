@@ -39,6 +39,12 @@ public:
     std::atomic<int> readError{0};  // reads fail with it from now on
     std::atomic<bool> readRunsOutOfMemory{false};
     std::atomic<bool> stalled{false};  // writes take nothing, as on a line held by flow control
+    // Writes take this many bytes in all (-1: no limit), then fail with writeError, or with
+    // writeError 0 take nothing more, as a line that stalled part way.
+    std::atomic<qint64> takeBytes{-1};
+    std::atomic<int> writeError{0};
+    // It stands for a pseudo-terminal: what it takes is not known to have left.
+    std::atomic<bool> pseudoTerminal{false};
     std::function<bool(const QString& path)> present = [](const QString&) { return false; };
     // What the driver reports before the first write of the settings.
     LineSettings initial = driverDefaults();
@@ -71,6 +77,7 @@ public:
     WaitResult waitReadable(int timeoutMs, std::initializer_list<Event*> wake) override;
     WaitResult waitLineEvent(int timeoutMs, std::initializer_list<Event*> wake) override;
     qint64 outputQueued() override { return 0; }
+    bool deliveryKnown() const override { return !record_->pseudoTerminal; }
     void purgeOutput() override;
     void purgeInput() override;
     quint32 takeErrors() override { return 0; }
@@ -80,6 +87,18 @@ private:
     std::shared_ptr<DeviceRecord> record_;
     std::atomic<bool> open_{false};
     LineSettings state_;  // the driver's settings, under the record's lock
+};
+
+// Records worker-thread failures, as the window's marshalling would.
+class ThreadReports {
+public:
+    ThreadErrorHandler handler();
+    // The failures so far, once there are n of them or after ms.
+    std::vector<ThreadFailure> wait(std::size_t n, int ms = 2000) const;
+
+private:
+    mutable std::mutex lock_;
+    std::vector<ThreadFailure> seen_;
 };
 
 // Puts RecordingDevices behind every worker for the object's lifetime.
