@@ -4,8 +4,12 @@
 #include "app/application.h"
 #include "app/error_display.h"
 #include "app/port_tips.h"
+#include "app/settings_keeper.h"
 #include "app/setzone.h"
+#include "app/zone_menu.h"
 #include "base/error_sink.h"
+#include "cli/cli_commands.h"
+#include "cli/command_line.h"
 #include "protocol/date_time_value.h"
 #include "protocol/messages.h"
 #include "protocol/time_set_check.h"
@@ -20,6 +24,8 @@
 #include "widgets/mask_edit.h"
 #include "widgets/radio_group.h"
 
+#include <QAccessible>
+#include <QAction>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDateTime>
@@ -27,6 +33,7 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QScreen>
 
 namespace qev {
@@ -107,6 +114,15 @@ TMainForm::TMainForm(QWidget* parent) : QWidget(parent) {
     button3_ = button(QStringLiteral("Send Configuration"), 141, 271, 144, 25, groupBox2_);
     button3_->setObjectName(QStringLiteral("Button3"));
 
+    // In the strip below the zones, where no control of the window lies.
+    statusLine_ = new QLabel(this);
+    statusLine_->setObjectName(QStringLiteral("StatusLine"));
+    statusLine_->setGeometry(8, 513, 389, 54);
+    statusLine_->setWordWrap(true);
+    statusLine_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    statusLine_->setTextFormat(Qt::PlainText);
+    zoneMenu_ = new ZoneMenu(listBox1_);
+
     setTabOrder(radioGroup1_, date1_);
     setTabOrder(date1_, time1_);
     setTabOrder(time1_, button1_);
@@ -122,12 +138,21 @@ TMainForm::TMainForm(QWidget* parent) : QWidget(parent) {
     onEvent(btnEdit_, &QPushButton::clicked, this, &TMainForm::btnEditClick);
     onEvent(button3_, &QPushButton::clicked, this, &TMainForm::Button3Click);
     onEvent(listBox1_, &ListBox::dblClick, this, &TMainForm::ListBox1DblClick);
+    connect(zoneMenu_->resetZone(), &QAction::triggered, this,
+            [this] { runGuarded([this] { resetZone(zoneMenu_->row()); }); });
+    connect(zoneMenu_->restoreMissing(), &QAction::triggered, this,
+            [this] { runGuarded([this] { restoreMissingZones(); }); });
 
     setUpClockPort(com1_);
     com1_.setPortPrompt(&portPrompt_);
     com1_.setThreadErrorHandler(&showThreadError);
+    com1_.setNoticeHandler([this](const QString& text) { showStatus(withFinalPeriod(text)); });
+    connect(portTips_, &PortTips::problem, this,
+            [this](const QString& text) { showStatus(withFinalPeriod(text)); });
     transmitter_.setProcessEvents([] { QCoreApplication::processEvents(); });
-    transmitter_.setErrorHandler(&showApplicationError);
+    transmitter_.setErrorHandler([this](std::exception_ptr error) { reportTimed(error); });
+    connect(&transmitter_, &Transmitter::timedSent, this,
+            [this](qint64 second) { showSent(timeSentWhat(second)); });
 
     settingsStore1_ = new TSettingsStore(this);
     settingsStore1_->setObjectName(QStringLiteral("SettingsStore1"));
@@ -138,14 +163,22 @@ TMainForm::TMainForm(QWidget* parent) : QWidget(parent) {
     formStorage1_->setErrorReporter(&showApplicationError);
     formStorage1_->loaded();
     formStorage1_->installHooks();
+    keeper_ = new SettingsKeeper(this, formStorage1_, [this](const QString& t) { showStatus(t); });
+    // A confirmed change is saved at once, not only at close: a logout or a kill loses nothing.
+    // The user's choice of a port, by click or arrow key (the restore's is no change).
+    for (int i = 0; i < radioGroup1_->count(); ++i)
+        connect(radioGroup1_->button(i), &QRadioButton::clicked, keeper_, &SettingsKeeper::changed);
 
     if (QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
 
     runGuarded([this] { FormCreate(); });
+    showStatus(clockStateText(false));
 }
 
 TMainForm::~TMainForm() {
+    // The status line goes with the window: a timed message finished on the way is not told.
+    transmitter_.disconnect(this);
     // Saves unless the close already did, while the controls still exist.
     formStorage1_->onDestroy();
 }
@@ -157,11 +190,90 @@ void TMainForm::closeEvent(QCloseEvent* event) {
         hide();
         runGuarded([this] { transmitter_.finishTimed(); });
     }
-    runGuarded([&] {
-        bool canClose = true;
-        formStorage1_->onCloseQuery(canClose);
-        event->setAccepted(canClose);
-    });
+    const bool mayClose = keeper_->mayClose(!sessionEnding_);
+    if (mayClose)
+        formStorage1_->setActive(false);  // saved: nothing more at destruction
+    else
+        show();  // the user is asked how to close; the window stays meanwhile
+    event->setAccepted(mayClose);
+}
+
+void TMainForm::closeForSession() {
+    sessionEnding_ = true;
+    close();
+}
+
+void TMainForm::bringToFront() {
+    if (isMinimized())
+        showNormal();
+    show();
+    raise();
+    activateWindow();
+}
+
+void TMainForm::showStatus(const QString& text) {
+    statusLine_->setText(text);
+    QAccessibleEvent event(statusLine_, QAccessible::NameChanged);
+    QAccessible::updateAccessibility(&event);
+}
+
+QString TMainForm::clockStateText(bool beforeSync) const {
+    switch (clockSync_ ? clockSync_() : ClockSync::Unknown) {
+        case ClockSync::Synced:
+            return beforeSync ? QString() : QStringLiteral("This computer's clock is synchronised.");
+        case ClockSync::Unsynced:
+            return QStringLiteral("This computer's clock is not synchronised: \"Sync w/PC and "
+                                  "Send\" sets the device from it all the same.");
+        case ClockSync::Unknown:
+            break;
+    }
+    return QStringLiteral("Whether this computer's clock is synchronised cannot be told (%1).")
+        .arg(clockSyncUnknownReason());
+}
+
+QString TMainForm::sendPlace() const {
+    const quint16 n = com1_.ComNumber() != 0 ? com1_.ComNumber()
+                                              : quint16(radioGroup1_->ItemIndex() + 1);
+    if (n == 0)
+        return QStringLiteral("the port to be chosen");
+    const QString device = com1_.DevicePath().isEmpty() ? portDevice(n)
+                                                         : deviceName(com1_.DevicePath());
+    return portLabel(n, device);
+}
+
+namespace {
+
+QString nowUtc() {
+    return QDateTime::currentDateTimeUtc().toString(QStringLiteral("HH:mm:ss")) +
+           QStringLiteral(" UTC: ");
+}
+
+}  // namespace
+
+void TMainForm::showSent(const QString& what) {
+    const QString text = sentText(what, com1_.ComNumber(), deviceName(com1_.DevicePath()),
+                                  com1_.DeliveryKnown());
+    showStatus(nowUtc() + withFinalPeriod(text.trimmed()));
+}
+
+void TMainForm::showNotSent(std::exception_ptr error) {
+    QString why;
+    try {
+        std::rethrow_exception(error);
+    } catch (const EReported& e) {
+        why = e.message();  // the box of the thread that failed says the rest
+    } catch (const EAbort&) {
+        showStatus(nowUtc() + QStringLiteral("Nothing was sent."));
+        return;
+    } catch (...) {
+        why = oneLine(errorDisplayText(error).value_or(QString()));
+    }
+    showStatus(nowUtc() + QStringLiteral("Not sent to %1: %2").arg(sendPlace(), withFinalPeriod(why)));
+}
+
+void TMainForm::reportTimed(std::exception_ptr error) {
+    showNotSent(error);
+    showApplicationError(error);
 }
 
 void TMainForm::fillFromSystemClock() {
@@ -194,21 +306,39 @@ void TMainForm::Button2Click() {
     // leave the device up to a second behind. The fields are filled before the port is opened
     // and show the second that is sent; the message is built from them. The click returns at
     // once: the port's writer puts the message on the line at its instant.
-    portTips_->refresh();
-    transmitter_.sendOnSecond(radioGroup1_->ItemIndex(), kTimeSetMessageSize,
-                              [this](qint64 second) {
-                                  showDateTime(QDateTime::fromSecsSinceEpoch(second, Qt::UTC));
-                                  return buildTimeSetMessage(date1_->Date(), time1_->maskedText());
-                              });
+    portTips_->numberNow();
+    const QString clock = clockStateText(true);
+    try {
+        const SyncPlan plan = transmitter_.sendOnSecond(
+            radioGroup1_->ItemIndex(), kTimeSetMessageSize, [this](qint64 second) {
+                showDateTime(QDateTime::fromSecsSinceEpoch(second, Qt::UTC));
+                return buildTimeSetMessage(date1_->Date(), time1_->maskedText());
+            });
+        showStatus(QStringLiteral("Sending %1 to %2 as that second begins. %3")
+                       .arg(timeSentWhat(plan.second), sendPlace(), clock)
+                       .trimmed());
+    } catch (...) {
+        showNotSent(std::current_exception());
+        throw;
+    }
 }
 
 void TMainForm::btnEditClick() {
     const int row = listBox1_->ItemIndex();
     if (row < 0 || !zoneEditor_)
         return;
-    const QString line = zoneEditor_->DoIt(listBox1_->item(row)->text());
+    const QString before = listBox1_->item(row)->text();
+    QString line;
+    try {
+        line = zoneEditor_->DoIt(before);
+    } catch (Exception& e) {
+        e.setDetail(zoneLineAdvice(row, before));
+        throw;
+    }
     listBox1_->setLine(row, line);
     listBox1_->setItemIndex(row);
+    if (line != before)
+        keeper_->changed();
 }
 
 void TMainForm::ListBox1DblClick() {
@@ -216,12 +346,50 @@ void TMainForm::ListBox1DblClick() {
 }
 
 void TMainForm::Button3Click() {
-    SendIt(buildZoneConfigMessage(listBox1_->Items()));
+    const QStringList lines = listBox1_->Items();
+    QByteArray message;
+    try {
+        message = buildZoneConfigMessage(lines);
+    } catch (Exception& e) {
+        e.setDetail(zoneListAdvice(lines));
+        throw;
+    }
+    SendIt(message);
 }
 
 void TMainForm::SendIt(const QByteArray& message) {
-    portTips_->refresh();  // an adapter plugged in since gets its number first
-    transmitter_.send(radioGroup1_->ItemIndex(), message);
+    portTips_->numberNow();  // an adapter plugged in since gets its number first
+    try {
+        transmitter_.send(radioGroup1_->ItemIndex(), message);
+    } catch (Exception& e) {
+        // A failure that does not say where is told with the port and the device it led to.
+        if (e.detail().isEmpty() && !e.message().contains(u'/'))
+            e.setDetail(sendPlace());
+        showNotSent(std::current_exception());
+        throw;
+    } catch (...) {
+        showNotSent(std::current_exception());
+        throw;
+    }
+    showSent(messageWhat(message));
+}
+
+void TMainForm::resetZone(int row) {
+    if (row < 0 || row >= kZoneCount || row >= listBox1_->count())
+        return;
+    listBox1_->setLine(row, defaultZoneLine(row));
+    listBox1_->setItemIndex(row);
+    keeper_->changed();
+}
+
+void TMainForm::restoreMissingZones() {
+    const QStringList lines = listBox1_->Items();
+    if (lines.size() >= kZoneCount)
+        return;
+    const int selected = listBox1_->ItemIndex();
+    listBox1_->setItems(withMissingZones(lines));
+    listBox1_->setItemIndex(selected);
+    keeper_->changed();
 }
 
 }  // namespace qev

@@ -2,6 +2,7 @@
 // The main window: the port choice, the date and time with their two send buttons, and the
 // sixteen zone lines with Edit and Send Configuration. Its controls are its only data.
 
+#include "cli/clock_sync.h"
 #include "serial/com_port.h"
 #include "serial/prompt/com_select_form.h"
 #include "serial/transmitter.h"
@@ -9,6 +10,9 @@
 #include <QByteArray>
 #include <QDateTime>
 #include <QWidget>
+
+#include <exception>
+#include <functional>
 
 class QGroupBox;
 class QLabel;
@@ -19,6 +23,8 @@ namespace qev {
 class ListBox;
 class PortTips;
 class RadioGroup;
+class SettingsKeeper;
+class ZoneMenu;
 class TDatePickerEdit;
 class TdlgSetZone;
 class TFormStorage;
@@ -58,6 +64,27 @@ public:
     TComPort& Com1() { return com1_; }
     Transmitter& transmitter() { return transmitter_; }
     TFormStorage* FormStorage1() const { return formStorage1_; }
+    SettingsKeeper* settingsKeeper() const { return keeper_; }
+    ZoneMenu* zoneMenu() const { return zoneMenu_; }
+    PortTips* portTips() const { return portTips_; }
+
+    // The line below the zones that says what the last send did, and what else the user should
+    // know (the clock's state, a save that failed); screen readers are told of each change.
+    QLabel* StatusLine() const { return statusLine_; }
+    void showStatus(const QString& text);
+
+    // Where the window learns whether this computer's clock is synchronised (tests set theirs).
+    void setClockSync(std::function<ClockSync()> clockSync) { clockSync_ = std::move(clockSync); }
+
+    // Closes as the end of a session or a stop signal asks: what can be saved is saved, and no
+    // one is asked anything.
+    void closeForSession();
+    // Brings the window to the front, for a second start of the program.
+    void bringToFront();
+
+    // The context menu's commands on zone line row.
+    void resetZone(int row);
+    void restoreMissingZones();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -65,6 +92,12 @@ protected:
 private:
     void fillFromSystemClock();
     void showDateTime(const QDateTime& utc);
+    QString clockStateText(bool beforeSync) const;
+    // The port a send went to, as messages name it: "COM3 (/dev/ttyS2)".
+    QString sendPlace() const;
+    void showSent(const QString& what);
+    void showNotSent(std::exception_ptr error);
+    void reportTimed(std::exception_ptr error);
 
     RadioGroup* radioGroup1_;
     PortTips* portTips_;
@@ -78,13 +111,18 @@ private:
     ListBox* listBox1_;
     QPushButton* btnEdit_;
     QPushButton* button3_;
+    QLabel* statusLine_;
+    ZoneMenu* zoneMenu_;
 
     DialogPortPrompt portPrompt_;
     TComPort com1_;
     Transmitter transmitter_{com1_};  // after the port: a waiting message goes before it closes
     TSettingsStore* settingsStore1_;
     TFormStorage* formStorage1_;
+    SettingsKeeper* keeper_;
     TdlgSetZone* zoneEditor_ = nullptr;
+    std::function<ClockSync()> clockSync_ = systemClockSync;
+    bool sessionEnding_ = false;
 };
 
 }  // namespace qev

@@ -316,6 +316,17 @@ QString zonesSentWhat(qsizetype zoneCount) {
     return QStringLiteral("the zone configuration (%1 zones)").arg(zoneCount);
 }
 
+QString messageWhat(const QByteArray& message) {
+    if (message.size() == 82 && message.front() == '\xEE')
+        return zonesSentWhat(16);
+    if (message.size() == 14 && message.front() == '\x02') {
+        const QString s = QString::fromLatin1(message);
+        return QStringLiteral("the time %1:%2:%3 UTC of %4/%5/%6")
+            .arg(s.mid(1, 2), s.mid(3, 2), s.mid(5, 2), s.mid(7, 2), s.mid(9, 2), s.mid(11, 2));
+    }
+    return QStringLiteral("a message of %1 bytes").arg(message.size());
+}
+
 QString sentText(const QString& what, quint16 port, const QString& device, bool deliveryKnown) {
     if (deliveryKnown)
         return QStringLiteral("Sent %1 to %2\n").arg(what, portLabel(port, device));

@@ -54,6 +54,8 @@ QString versionText();
 // "the zone configuration (16 zones)".
 QString timeSentWhat(qint64 secondSinceEpoch);
 QString zonesSentWhat(qsizetype zoneCount);
+// The same read from a message as it was sent.
+QString messageWhat(const QByteArray& message);
 // The line a successful send prints. device: the path the port leads to. Where the device
 // cannot tell that the message left (a pseudo-terminal), it says so instead of "Sent".
 QString portLabel(quint16 port, const QString& device);

@@ -44,6 +44,17 @@ QByteArray buildTimeSetMessage(double dateValue, const QString& timeText) {
     return out;
 }
 
+QByteArray zoneRecord(int k, const QString& line) {
+    QByteArray out;
+    const ZoneRecord r = readForTransmission(line);
+    appendText(out, QString(r.sign));
+    out.append(fieldByte(r.hours, k, line, "offset hours"));
+    out.append(fieldByte(r.minutes, k, line, "offset minutes"));
+    out.append(fieldByte(r.ruleIndex, k, line, "DST rule index"));
+    out.append(r.is24Hour ? '\x01' : '\x00');
+    return out;
+}
+
 QByteArray buildZoneConfigMessage(const QStringList& lines) {
     QByteArray out;
     out.reserve(kZoneConfigMessageSize);
@@ -52,13 +63,7 @@ QByteArray buildZoneConfigMessage(const QStringList& lines) {
         if (k >= lines.size()) {
             throw EStringListError(QStringLiteral("List index out of bounds (%1)").arg(k));
         }
-        const QString& line = lines[k];
-        const ZoneRecord r = readForTransmission(line);
-        appendText(out, QString(r.sign));
-        out.append(fieldByte(r.hours, k, line, "offset hours"));
-        out.append(fieldByte(r.minutes, k, line, "offset minutes"));
-        out.append(fieldByte(r.ruleIndex, k, line, "DST rule index"));
-        out.append(r.is24Hour ? '\x01' : '\x00');
+        out.append(zoneRecord(k, lines[k]));
     }
     out.append('\xFA');
     return out;

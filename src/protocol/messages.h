@@ -28,4 +28,7 @@ QByteArray buildTimeSetMessage(double dateValue, const QString& timeText);
 // byte, and EStringListError "List index out of bounds (n)" when line n is missing.
 QByteArray buildZoneConfigMessage(const QStringList& lines);
 
+// The five bytes of zone k from its line, with the errors above.
+QByteArray zoneRecord(int k, const QString& line);
+
 }  // namespace qev

@@ -28,7 +28,7 @@ PortInfo describePort(quint16 n, const PortRoots& roots) {
 
 QString portTipText(const PortInfo& info) {
     if (!info.present)
-        return QStringLiteral("no device");
+        return info.description.isEmpty() ? QStringLiteral("no device") : info.description;
     if (info.device.isEmpty() || info.description.contains(info.device))
         return info.description;
     return info.description + QLatin1Char('\n') + info.device;

@@ -23,7 +23,8 @@ struct PortInfo {
 QList<PortInfo> describePorts(const QList<quint16>& numbers, const PortRoots& roots = {});
 PortInfo describePort(quint16 n, const PortRoots& roots = {});
 
-// A port's tooltip: its description and device on two lines, or "no device".
+// A port's tooltip: its description and device on two lines; for an absent port its description
+// ("no device", or why not).
 QString portTipText(const PortInfo& info);
 
 // The USB device behind a serial device, from sysfs. Texts are as the device gives them, with

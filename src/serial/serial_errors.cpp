@@ -92,8 +92,12 @@ EMessageNotSent::EMessageNotSent(QString message)
     : ESerialIO(std::move(message), serial_error::kMessageNotSent) {}
 
 QString deviceName(const QString& devicePath) {
-    const QString target = QFileInfo(devicePath).canonicalFilePath();
-    return target.isEmpty() ? devicePath : target;
+    const QFileInfo info(devicePath);
+    const QString target = info.canonicalFilePath();
+    if (!target.isEmpty())
+        return target;
+    // A link to nothing: where it leads is what the user can check.
+    return info.isSymLink() ? info.symLinkTarget() : devicePath;
 }
 
 EMessageNotSent EMessageNotSent::stalled(const QString& devicePath, qint64 size, qint64 unsent) {

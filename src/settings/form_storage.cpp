@@ -196,19 +196,19 @@ void TFormStorage::runHook(void (TFormStorage::*sequence)()) {
 }
 
 void TFormStorage::onShow() {
-    if (!restored_ && appStorage_ != nullptr) {
+    if (active_ && !restored_ && appStorage_ != nullptr) {
         runHook(&TFormStorage::RestoreFormPlacement);
     }
 }
 
 void TFormStorage::onCloseQuery(bool& canClose) {
-    if (canClose && appStorage_ != nullptr) {
+    if (active_ && canClose && appStorage_ != nullptr) {
         runHook(&TFormStorage::SaveFormPlacement);
     }
 }
 
 void TFormStorage::onDestroy() {
-    if (!saved_ && appStorage_ != nullptr) {
+    if (active_ && !saved_ && appStorage_ != nullptr) {
         runHook(&TFormStorage::SaveFormPlacement);
     }
 }

@@ -56,6 +56,10 @@ public:
     // Where errors of the hooks and the store's notices go; without one they are rethrown.
     void setErrorReporter(ErrorReporter reporter) { reporter_ = std::move(reporter); }
 
+    // The hooks act only while active (a window closed without saving turns it off).
+    bool Active() const { return active_; }
+    void setActive(bool active) { active_ = active; }
+
     // The owner has built its controls: resolve the form path, and link each entry to the
     // owner's descendant of that name, dropping entries that cannot be split or linked.
     void loaded();
@@ -107,6 +111,7 @@ private:
     bool restored_ = false;
     bool saved_ = false;
     bool showSeen_ = false;
+    bool active_ = true;
     ErrorReporter reporter_;
 };
 

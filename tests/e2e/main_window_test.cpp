@@ -169,7 +169,11 @@ TEST_F(MainWindow, MalformedFifthLineShowsTheConversionErrorAndSendsNothing) {
     click(form_->Button3());
     test::spin(50);
     ASSERT_EQ(boxes.boxes().size(), 1);
-    EXPECT_EQ(boxes.boxes()[0].text, QStringLiteral("''0x'' is not a valid integer value."));
+    // The zone that cannot be sent, and the way out.
+    EXPECT_EQ(boxes.boxes()[0].text,
+              QStringLiteral("''0x'' is not a valid integer value.\nZone 04 (\"Zone 04  +0x:00  "
+                             "0:No DST,12 hr\") cannot be sent. Edit it, or right-click it and "
+                             "choose \"Reset Zone\""));
     EXPECT_EQ(boxes.boxes()[0].icon, QMessageBox::Critical);
     EXPECT_EQ(boxes.boxes()[0].title, applicationTitle(QCoreApplication::applicationFilePath()));
     EXPECT_TRUE(line(1).take(1, 700).isEmpty());
@@ -181,7 +185,10 @@ TEST_F(MainWindow, ShortListShowsTheIndexErrorWithoutAddedPeriod) {
     MessageBoxCatcher boxes;
     click(form_->Button3());
     test::spin(50);
-    EXPECT_EQ(boxes.texts(), QStringList{QStringLiteral("List index out of bounds (15)")});
+    EXPECT_EQ(boxes.texts(), QStringList{QStringLiteral(
+                                 "List index out of bounds (15)\nThe list holds 15 of the "
+                                 "device's 16 zones. Right-click it and choose \"Restore Missing "
+                                 "Zones\"")});
     EXPECT_TRUE(line(1).take(1, 700).isEmpty());
 }
 
@@ -254,7 +261,8 @@ TEST_F(MainWindow, MissingPortShowsItsError) {
     click(form_->Button3());
     test::spin(50);
     ASSERT_EQ(boxes.boxes().size(), 1);
-    EXPECT_EQ(boxes.boxes()[0].text, QStringLiteral("Specified comport doesn't exist."));
+    EXPECT_EQ(boxes.boxes()[0].text,
+              QStringLiteral("Specified comport doesn't exist.\nCOM3 (/nonexistent/ttyUSB9)"));
     EXPECT_TRUE(line(1).take(1, 300).isEmpty());
 }
 
