@@ -2,30 +2,49 @@
 
 #include "app/application.h"
 #include "app/mainform_u.h"
+#include "app/settings_keeper.h"
 #include "app/setzone.h"
+#include "app/window_instance.h"
 #include "cli/cli_commands.h"
 #include "cli/command_line.h"
 
 #include <QCoreApplication>
+#include <QSessionManager>
 
 #include <cstdio>
 #include <cstdlib>
+#include <utility>
+#include <vector>
 
 namespace {
 
 QtMessageHandler previousHandler = nullptr;
 
-// Qt ends the program with a fatal message (and advice to reinstall) when its platform finds no
-// display; the user is told instead what the window needs and what works without it.
+// What Qt says while it looks for a display, held back: when there is none, the user is told so
+// first and plainly; when there is one, it is passed on as it came.
+struct HeldMessage {
+    QtMsgType type;
+    QString text;
+};
+std::vector<HeldMessage> held;
+
 void startupMessage(QtMsgType type, const QMessageLogContext& context, const QString& message) {
     if (type == QtFatalMsg) {
+        // Qt ends the program (with advice to reinstall) when its platform finds no display.
         const QString text = qev::noDisplayText(QStringLiteral("the toolkit could not open one"));
         std::fputs(text.toLocal8Bit().constData(), stderr);
+        for (const HeldMessage& m : held)
+            std::fputs((QStringLiteral("qev: ") + m.text + u'\n').toLocal8Bit().constData(), stderr);
         std::fflush(stderr);
         std::_Exit(1);  // nothing of the window exists yet, so nothing is lost
     }
-    if (previousHandler)
-        previousHandler(type, context, message);
+    Q_UNUSED(context);
+    held.push_back({type, message});
+}
+
+void passOnHeldMessages() {
+    for (const HeldMessage& m : std::exchange(held, {}))
+        qt_message_output(m.type, QMessageLogContext(), m.text);
 }
 
 }  // namespace
@@ -44,12 +63,34 @@ int main(int argc, char** argv) {
         std::fputs(qev::noDisplayText(*reason).toLocal8Bit().constData(), stderr);
         return 1;
     }
+    // Before the lock: a request to come to the front must never find the window deaf to it.
+    qev::installWindowSignals();
+    const qev::WindowLock lock;
+    if (!lock.held()) {
+        const bool asked = qev::askWindowToFront(lock.holder());
+        std::fputs(asked ? "qev: QEV's window is open already; it has been brought to the front.\n"
+                         : "qev: QEV's window is open already (another start of it holds its "
+                           "lock).\n",
+                   stderr);
+        return asked ? 0 : 1;
+    }
     previousHandler = qInstallMessageHandler(&startupMessage);
     qev::Application app(argc, argv);
     qInstallMessageHandler(previousHandler);
-    qev::TMainForm mainForm;      // FormCreate fills the date and time fields
+    passOnHeldMessages();
+    // The frame is shown first and the controls built at once, before the first paint; building
+    // them runs FormCreate, which fills the date and time fields, and the first showing's restore.
+    qev::TMainForm mainForm(nullptr, qev::TMainForm::Build::AfterShow);
+    mainForm.showAndBuild();
     qev::TdlgSetZone dlgSetZone;  // hidden until the first edit, reused for every one
     mainForm.setZoneEditor(&dlgSetZone);
-    mainForm.show();  // the first showing restores the stored settings
+    // The end of a session and the stop signals close the window as a click would, saving.
+    qev::WindowSignalWatcher watcher;
+    QObject::connect(&watcher, &qev::WindowSignalWatcher::stopRequested, &mainForm,
+                     &qev::TMainForm::closeForSession);
+    QObject::connect(&watcher, &qev::WindowSignalWatcher::frontRequested, &mainForm,
+                     &qev::TMainForm::bringToFront);
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, &mainForm,
+                     [&mainForm](QSessionManager&) { mainForm.settingsKeeper()->saveNow(); });
     return app.exec();
 }

@@ -55,12 +55,31 @@ void onEvent(Sender* sender, Signal signal, TMainForm* form, void (TMainForm::*h
 
 }  // namespace
 
-TMainForm::TMainForm(QWidget* parent) : QWidget(parent) {
+TMainForm::TMainForm(QWidget* parent, Build build) : QWidget(parent) {
     setObjectName(kMainFormName);
     setWindowTitle(QStringLiteral("QEV 1.0"));
     setFont(windowFont());
     resize(409, 573);
+    if (QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+    if (build == Build::Now)
+        buildControls();
+}
 
+void TMainForm::showAndBuild() {
+    show();
+    if (radioGroup1_)
+        return;
+    // Built before any event is handled, so before the first paint: what the user sees first
+    // is the whole window. The first showing's restore, which ran before the controls existed,
+    // runs now.
+    buildControls();
+    for (QWidget* child : findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+        child->show();
+    formStorage1_->onShow();
+}
+
+void TMainForm::buildControls() {
     QStringList ports;
     for (int n = 1; n <= kPortChoices; ++n)
         ports << QStringLiteral("Com %1").arg(n);
@@ -169,9 +188,6 @@ TMainForm::TMainForm(QWidget* parent) : QWidget(parent) {
     for (int i = 0; i < radioGroup1_->count(); ++i)
         connect(radioGroup1_->button(i), &QRadioButton::clicked, keeper_, &SettingsKeeper::changed);
 
-    if (QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
-
     runGuarded([this] { FormCreate(); });
     showStatus(clockStateText(false));
 }
@@ -180,7 +196,8 @@ TMainForm::~TMainForm() {
     // The status line goes with the window: a timed message finished on the way is not told.
     transmitter_.disconnect(this);
     // Saves unless the close already did, while the controls still exist.
-    formStorage1_->onDestroy();
+    if (formStorage1_)
+        formStorage1_->onDestroy();
 }
 
 void TMainForm::closeEvent(QCloseEvent* event) {
@@ -190,8 +207,8 @@ void TMainForm::closeEvent(QCloseEvent* event) {
         hide();
         runGuarded([this] { transmitter_.finishTimed(); });
     }
-    const bool mayClose = keeper_->mayClose(!sessionEnding_);
-    if (mayClose)
+    const bool mayClose = !keeper_ || keeper_->mayClose(!sessionEnding_);
+    if (mayClose && formStorage1_)
         formStorage1_->setActive(false);  // saved: nothing more at destruction
     else
         show();  // the user is asked how to close; the window stays meanwhile

@@ -34,8 +34,14 @@ class TSettingsStore;
 class TMainForm : public QWidget {
     Q_OBJECT
 public:
-    explicit TMainForm(QWidget* parent = nullptr);
+    // Now: the window is whole when made. AfterShow: only its frame is made, for showAndBuild().
+    enum class Build { Now, AfterShow };
+    explicit TMainForm(QWidget* parent = nullptr, Build build = Build::Now);
     ~TMainForm() override;
+
+    // Shows the window and, when it was made without them, builds its controls at once: its
+    // frame reaches the screen before the fonts are loaded for the controls' texts.
+    void showAndBuild();
 
     // The one zone editor, created after the window and living as long as it.
     void setZoneEditor(TdlgSetZone* editor) { zoneEditor_ = editor; }
@@ -90,6 +96,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    void buildControls();
     void fillFromSystemClock();
     void showDateTime(const QDateTime& utc);
     QString clockStateText(bool beforeSync) const;
@@ -99,27 +106,27 @@ private:
     void showNotSent(std::exception_ptr error);
     void reportTimed(std::exception_ptr error);
 
-    RadioGroup* radioGroup1_;
-    PortTips* portTips_;
-    QGroupBox* groupBox1_;
-    TDatePickerEdit* date1_;
-    TMaskEdit* time1_;
-    QLabel* label1_;
-    QPushButton* button1_;
-    QPushButton* button2_;
-    QGroupBox* groupBox2_;
-    ListBox* listBox1_;
-    QPushButton* btnEdit_;
-    QPushButton* button3_;
-    QLabel* statusLine_;
-    ZoneMenu* zoneMenu_;
+    RadioGroup* radioGroup1_ = nullptr;
+    PortTips* portTips_ = nullptr;
+    QGroupBox* groupBox1_ = nullptr;
+    TDatePickerEdit* date1_ = nullptr;
+    TMaskEdit* time1_ = nullptr;
+    QLabel* label1_ = nullptr;
+    QPushButton* button1_ = nullptr;
+    QPushButton* button2_ = nullptr;
+    QGroupBox* groupBox2_ = nullptr;
+    ListBox* listBox1_ = nullptr;
+    QPushButton* btnEdit_ = nullptr;
+    QPushButton* button3_ = nullptr;
+    QLabel* statusLine_ = nullptr;
+    ZoneMenu* zoneMenu_ = nullptr;
 
     DialogPortPrompt portPrompt_;
     TComPort com1_;
     Transmitter transmitter_{com1_};  // after the port: a waiting message goes before it closes
-    TSettingsStore* settingsStore1_;
-    TFormStorage* formStorage1_;
-    SettingsKeeper* keeper_;
+    TSettingsStore* settingsStore1_ = nullptr;
+    TFormStorage* formStorage1_ = nullptr;
+    SettingsKeeper* keeper_ = nullptr;
     TdlgSetZone* zoneEditor_ = nullptr;
     std::function<ClockSync()> clockSync_ = systemClockSync;
     bool sessionEnding_ = false;

@@ -248,16 +248,25 @@ void TCustomMaskEdit::keyPressEvent(QKeyEvent* event) {
     const Qt::KeyboardModifiers mods = event->modifiers() & ~Qt::KeypadModifier;
     const bool shift = mods & Qt::ShiftModifier;
 
-    if (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Escape) {
+    if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+        // The field's check first, as a click on the default button makes it when the focus
+        // leaves: an incomplete entry keeps its dialog open rather than closing it with a line
+        // that cannot be read.
+        bool passed = false;
+        runGuarded([&] {
+            ValidateEdit();
+            passed = true;
+        });
+        if (passed) {
+            offerDialogKey(event);
+        }
+        return;
+    }
+    if (key == Qt::Key_Escape) {
         QPointer<TCustomMaskEdit> self(this);
         offerDialogKey(event);
-        if (!self) {
-            return;
-        }
-        if (key == Qt::Key_Escape) {
+        if (self) {
             Reset();
-        } else {
-            runGuarded([this] { ValidateEdit(); });
         }
         return;
     }

@@ -52,17 +52,18 @@ void print(const Report& r) {
     std::fflush(stdout);
 }
 
-void usage() {
+void usage(std::FILE* to) {
     std::fputs(
         "usage: qev_clock_sim [--com N] [--ports FOLDER] [--run PROGRAM [ARGUMENTS...]]\n"
         "  Links a pseudo-terminal as COM<N> (default 1) in FOLDER (default QEV's ports folder,\n"
         "  $XDG_CONFIG_HOME/QEV/ports) and prints every message received on it until Ctrl+C.\n"
         "  With --run, starts PROGRAM with a private, temporary configuration folder whose COM<N>\n"
         "  is the simulator, and stops when PROGRAM ends; your own settings are not touched.\n",
-        stderr);
+        to);
 }
 
 struct Options {
+    bool help = false;
     int com = 1;
     QString ports;
     std::vector<std::string> run;
@@ -72,7 +73,9 @@ Options parse(int argc, char** argv) {
     Options o;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
-        if (a == "--com" && i + 1 < argc) {
+        if (a == "--help" || a == "-h") {
+            o.help = true;
+        } else if (a == "--com" && i + 1 < argc) {
             bool ok = false;
             o.com = QString::fromLocal8Bit(argv[++i]).toInt(&ok);
             if (!ok || o.com < 1 || o.com > 50)
@@ -117,8 +120,12 @@ int main(int argc, char** argv) {
         opt = parse(argc, argv);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "qev_clock_sim: %s\n", e.what());
-        usage();
+        usage(stderr);
         return 2;
+    }
+    if (opt.help) {
+        usage(stdout);
+        return std::fflush(stdout) == 0 ? 0 : 1;
     }
 
     struct sigaction sa {};

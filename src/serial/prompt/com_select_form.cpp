@@ -110,8 +110,11 @@ void TComSelectForm::reject() {
 }
 
 void TComSelectForm::keyPressEvent(QKeyEvent* event) {
+    // Escape cancels, as the Cancel button does: a dialog that ignores it is a dead end for the
+    // keyboard.
     if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
         event->accept();
+        done(PortPrompt::Abort);
         return;
     }
     QDialog::keyPressEvent(event);

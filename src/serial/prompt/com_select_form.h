@@ -27,7 +27,7 @@ public:
     // The selected item's text, empty when nothing is selected.
     QString selectedText() const;
 
-    // The close button gives Cancel (2); Esc does nothing, as no button is the cancel button.
+    // The close button gives Cancel (2); Esc gives Abort (3), as the Cancel button does.
     void reject() override;
 
 protected:
