@@ -20,11 +20,11 @@
 #include <QFileInfo>
 #include <QTextStream>
 
-#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <thread>
+#include <mutex>
+#include <utility>
 
 namespace qev {
 
@@ -40,24 +40,30 @@ QString noPortText() {
 }
 
 // The port component as the window sets it up, except that it never prompts, and a worker
-// thread's failure is told on stderr and fails the command.
+// thread's failure fails the command; it is kept for the command to tell (on its own thread).
 class CommandPort {
 public:
     CommandPort() {
         setUpClockPort(com_);
         com_.setPromptForPort(false);
         com_.setThreadErrorHandler([this](const ThreadFailure& failure) {
-            const QString text = QStringLiteral("qev: %1\n").arg(oneLine(failure.text()));
-            std::fputs(text.toLocal8Bit().constData(), stderr);
-            failed_ = true;
+            std::lock_guard lock(mutex_);
+            failures_ << oneLine(failure.text());
         });
     }
     TComPort& port() { return com_; }
-    bool threadFailed() const { return failed_; }
+    // Tells the failures of the port's threads on err; false when there were none.
+    bool tellFailures(quint16 n, QTextStream& err) {
+        std::lock_guard lock(mutex_);
+        for (const QString& failure : failures_)
+            err << QStringLiteral("qev: COM%1: %2\n").arg(n).arg(failure);
+        return !std::exchange(failures_, {}).isEmpty();
+    }
 
 private:
-    std::atomic<bool> failed_{false};
-    TComPort com_;  // last: closed, and its threads stopped, before the flag goes
+    std::mutex mutex_;
+    QStringList failures_;
+    TComPort com_;  // last: closed, and its threads stopped, before the failures go
 };
 
 std::unique_ptr<TSettingsStore> openStore(const CommandContext& context) {
@@ -116,9 +122,11 @@ int send(quint16 n, CommandContext& context, const std::function<QString(Transmi
         const QString what = work(transmitter);
         done = sentText(what, n, portDevice(n), port.port().DeliveryKnown());
     } catch (const EReported&) {
-        // The writer has said what failed, on stderr.
+        // What the writer said is all there is to tell.
+        port.tellFailures(n, context.err);
         return StopSignals::caught() != 0 ? stoppedStatus() : 1;
     } catch (const EAbort&) {
+        port.tellFailures(n, context.err);
         if (StopSignals::caught() != 0) {
             context.err << stoppedText(n, false);
             return stoppedStatus();
@@ -126,12 +134,13 @@ int send(quint16 n, CommandContext& context, const std::function<QString(Transmi
         context.err << QStringLiteral("qev: COM%1: Operation aborted.\n").arg(n);
         return 1;
     } catch (...) {
+        port.tellFailures(n, context.err);
         context.err << QStringLiteral("qev: COM%1: %2\n")
                            .arg(n)
                            .arg(oneLine(errorText(std::current_exception())));
         return StopSignals::caught() != 0 ? stoppedStatus() : 1;
     }
-    if (port.threadFailed())
+    if (port.tellFailures(n, context.err))
         return 1;
     context.out << done;
     if (StopSignals::caught() != 0) {

@@ -5,6 +5,7 @@
 #include "cli/cli_commands.h"
 #include "protocol/messages.h"
 #include "protocol/zone_line.h"
+#include "printers.h"
 #include "pty_pair.h"
 #include "second_checks.h"
 #include "serial/sync_timing.h"
@@ -163,6 +164,55 @@ TEST_F(CommandLine, SendZonesSendsTheStoredListToTheStoredPort) {
     EXPECT_EQ(r.err, QString());
     EXPECT_EQ(settingsBytes(), before);
     EXPECT_EQ(settingsFolder(), (QStringList{"ports", "settings.reg"}));
+}
+
+// Bytes already waiting on a pseudo-terminal for its reader stay there with the message; and
+// as no one can see them read, the message is not called sent. Nothing stored: the window's
+// own first choice, Com 1.
+TEST_F(CommandLine, APseudoTerminalKeepsWhatItsReaderHasNotReadYet) {
+    test::PtyPair pty;
+    ASSERT_TRUE(QFile::link(pty.slavePath(), ports_ + "/COM1"));
+    // More than the reader's side holds at once: the rest waits in the line's own buffers.
+    const QByteArray unread(6000, 'u');
+    ASSERT_EQ(::write(pty.slave(), unread.constData(), size_t(unread.size())), unread.size());
+    const Outcome r = qev({"send-zones"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, sentText(zonesSentWhat(16), 1, pty.slavePath(), false));
+    const test::MasterCollector master(pty.master());
+    EXPECT_TRUE(master.waitFor(unread.size() + 82, std::chrono::seconds(2)));
+    const QByteArray message = buildZoneConfigMessage(defaultZoneLines());
+    EXPECT_EQ(master.bytes().size(), unread.size() + message.size());
+    EXPECT_TRUE(master.bytes() == unread + message);
+}
+
+TEST_F(CommandLine, OutputThatCannotBeWrittenIsAFailure) {
+    for (const QStringList& args : {QStringList{"--help"}, {"--version"}, {"ports"}}) {
+        QProcess p;
+        p.setStandardOutputFile(QStringLiteral("/dev/full"));
+        startQev(p, args);
+        ASSERT_TRUE(p.waitForFinished(10000));
+        EXPECT_EQ(p.exitCode(), 1) << args.join(' ');
+        EXPECT_TRUE(p.readAllStandardError().contains("qev: standard output: ")) << args.join(' ');
+    }
+}
+
+// A second start brings the window to the front instead of opening another, and a stop signal
+// (a logout, a shutdown) closes it as a click would, saving.
+TEST_F(CommandLine, TheWindowIsOneAndAStopSignalSavesIt) {
+    const QStringList window = {"-platform", "offscreen"};
+    QProcess first;
+    startQev(first, window);
+    QFile lock(config_.filePath("QEV/window.lock"));
+    for (int i = 0; i < 500 && !(lock.open(QIODevice::ReadOnly) && lock.size() > 0); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    const Outcome second = qev(window);
+    EXPECT_EQ(second.status, 0) << second.err;
+    EXPECT_TRUE(second.err.contains("it has been brought to the front")) << second.err;
+    EXPECT_EQ(first.state(), QProcess::Running);
+    ::kill(first.processId(), SIGTERM);
+    ASSERT_TRUE(first.waitForFinished(5000));
+    EXPECT_EQ(first.exitCode(), 0);
+    EXPECT_TRUE(settingsBytes().contains("\"RadioGroup1_ItemIndex\"=dword:00000000"));
 }
 
 TEST_F(CommandLine, PortOptionOverridesTheStoredChoice) {

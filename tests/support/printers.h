@@ -1,5 +1,6 @@
 #pragma once
-// Readable failure output for Qt's strings: gtest finds these by the types' own namespace.
+// Readable failure output for Qt's strings: gtest finds these by the types' own namespace, and a
+// failure's message takes a QString as it is (EXPECT_...(...) << text).
 
 #include <QByteArray>
 #include <QString>
@@ -15,4 +16,7 @@ inline void PrintTo(const QStringList& list, std::ostream* os) {
 }
 inline void PrintTo(const QByteArray& bytes, std::ostream* os) {
     *os << bytes.toHex(' ').toStdString();
+}
+inline std::ostream& operator<<(std::ostream& os, const QString& text) {
+    return os << text.toStdString();
 }

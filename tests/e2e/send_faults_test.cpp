@@ -1,0 +1,95 @@
+// Sends that fail part way, as the commands and the window tell them: never "Sent", always the
+// port, the device, how much of the message left and why.
+
+#include "app/mainform_u.h"
+#include "cli/cli_commands.h"
+#include "printers.h"
+#include "recording_device.h"
+#include "serial/serial_device.h"
+#include "window_fixture.h"
+
+#include <QLabel>
+#include <QTextStream>
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+
+namespace qev {
+namespace {
+
+struct WriteFault {
+    const char* name;
+    int error;  // the device layer's, as the platform's errno becomes it; 0: the line stalls
+    qint64 taken;
+    bool pseudoTerminal;
+    const char* told;  // what the detail must say
+};
+
+const WriteFault kFaults[] = {
+    {"EIO after 5 bytes: unplugged", syserr::kDeviceGone, 5, false,
+     "5 of the message's 82 bytes left before the write failed: the adapter was unplugged"},
+    {"ENXIO at once", syserr::kFileNotFound, 0, false,
+     "none of the message's 82 bytes left before the write failed: the adapter was unplugged"},
+    {"EBADF after 44 bytes", syserr::kInvalidHandle, 44, false,
+     "44 of the message's 82 bytes left before the write failed: the port's handle was closed"},
+    {"EPIPE after 40 bytes, a pty", syserr::kErrnoBase + EPIPE, 40, true,
+     "40 of the message's 82 bytes left before the write failed: the system said: Broken pipe"},
+    {"stalled after 40 bytes", 0, 40, false, "the line took 40 of its 82 bytes, then no more"},
+};
+
+void PrintTo(const WriteFault& fault, std::ostream* os) {
+    *os << fault.name;
+}
+
+class SendFaults : public test::WindowTest<::testing::TestWithParam<WriteFault>> {
+protected:
+    void SetUp() override {
+        const WriteFault& f = GetParam();
+        devices_.record().takeBytes = f.taken;
+        devices_.record().writeError = f.error;
+        devices_.record().pseudoTerminal = f.pseudoTerminal;
+    }
+    test::RecordingDevices devices_;
+};
+
+TEST_P(SendFaults, TheCommandFailsAndSaysHowFarTheMessageGot) {
+    QString out, err;
+    QTextStream o(&out), e(&err);
+    CommandContext context{o, e, [] { return ClockSync::Synced; }, settingsFile()};
+    const int status =
+        runCommand(parseCommandLine({"qev", "send-zones", "--port", "COM3"}), context);
+    o.flush();
+    e.flush();
+    EXPECT_EQ(status, 1);
+    EXPECT_TRUE(out.isEmpty()) << out;
+    EXPECT_TRUE(err.contains(QString::fromLatin1(GetParam().told))) << err;
+    EXPECT_FALSE(GetParam().taken > 0 && err.contains("the line took no data")) << err;
+}
+
+TEST_P(SendFaults, TheWindowShowsTheFailureAndItsStatusSaysNotSent) {
+    openWindow("en_US");
+    test::MessageBoxCatcher boxes;
+    click(form_->Button3());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !boxes.boxes().isEmpty(); }, 2000));
+    const QString shown = boxes.texts().join('|');
+    EXPECT_EQ(boxes.boxes().size(), 1) << shown;
+    EXPECT_TRUE(shown.contains(QString::fromLatin1(GetParam().told))) << shown;
+    if (GetParam().error != 0) {
+        EXPECT_TRUE(shown.startsWith("Exception EInOutError in a serial port thread: Device "
+                                     "write error.\nCOM1 ("))
+            << shown;
+    }
+    EXPECT_TRUE(form_->StatusLine()->text().contains("Not sent to COM1"))
+        << form_->StatusLine()->text();
+}
+
+INSTANTIATE_TEST_SUITE_P(Errors, SendFaults, ::testing::ValuesIn(kFaults),
+                         [](const auto& info) {
+                             QString name = QString::fromLatin1(info.param.name);
+                             name.replace(QRegularExpression("[^A-Za-z0-9]"), "_");
+                             return name.toStdString();
+                         });
+
+}  // namespace
+}  // namespace qev
