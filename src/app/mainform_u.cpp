@@ -195,9 +195,10 @@ void TMainForm::buildControls() {
 TMainForm::~TMainForm() {
     // The status line goes with the window: a timed message finished on the way is not told.
     transmitter_.disconnect(this);
-    // Saves unless the close already did, while the controls still exist.
-    if (formStorage1_)
-        formStorage1_->onDestroy();
+    // Saves unless the close already did, while the controls still exist; a failure already told
+    // is not told again.
+    if (formStorage1_ && formStorage1_->Active() && !formStorage1_->saved())
+        keeper_->saveNow();
 }
 
 void TMainForm::closeEvent(QCloseEvent* event) {
@@ -221,9 +222,11 @@ void TMainForm::closeForSession() {
 }
 
 void TMainForm::bringToFront() {
+    // A window that has closed (a stop request may come first) stays closed.
+    if (!isVisible())
+        return;
     if (isMinimized())
         showNormal();
-    show();
     raise();
     activateWindow();
 }

@@ -44,8 +44,8 @@ bool SettingsKeeper::saveNow() {
 }
 
 void SettingsKeeper::report(std::exception_ptr error) {
-    for (const std::exception_ptr& notice : storage_->AppStorage()->takeNotices())
-        showApplicationError(notice);
+    // What the store noticed on the way is what the failure says: one message, not two.
+    storage_->AppStorage()->takeNotices();
     const QString text = errorDisplayText(error).value_or(QString());
     status_(QStringLiteral("Settings not saved: %1").arg(oneLine(text)));
     // The same failure again (every change, and the close) is told in the status line only.

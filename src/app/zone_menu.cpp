@@ -6,6 +6,7 @@
 
 #include <QContextMenuEvent>
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QMenu>
 
 namespace qev {
@@ -34,17 +35,32 @@ bool ZoneMenu::eventFilter(QObject* watched, QEvent* event) {
         open(row, list_->viewport()->mapToGlobal(row >= 0 ? at.bottomLeft() : QPoint()));
         return true;
     }
-    if (event->type() != QEvent::ContextMenu)
+    // The right button's press opens it too: some platforms ask only at the release, and a press
+    // sent straight to the list brings no request at all.
+    const bool press = event->type() == QEvent::MouseButtonPress &&
+                       static_cast<QMouseEvent*>(event)->button() == Qt::RightButton;
+    if (event->type() != QEvent::ContextMenu && !press)
         return false;
-    const auto* request = static_cast<QContextMenuEvent*>(event);
+    QPoint pos, globalPos;
+    bool byMouse = press;
+    if (press) {
+        const auto* click = static_cast<QMouseEvent*>(event);
+        pos = click->position().toPoint();
+        globalPos = click->globalPosition().toPoint();
+    } else {
+        const auto* request = static_cast<QContextMenuEvent*>(event);
+        byMouse = request->reason() == QContextMenuEvent::Mouse;
+        pos = request->pos();
+        globalPos = request->globalPos();
+    }
     int row = list_->currentRow();
-    if (request->reason() == QContextMenuEvent::Mouse && watched == list_->viewport()) {
-        const QModelIndex index = list_->indexAt(request->pos());
+    if (byMouse && watched == list_->viewport()) {
+        const QModelIndex index = list_->indexAt(pos);
         row = index.isValid() ? index.row() : -1;
         if (row >= 0)
             list_->setItemIndex(row);
     }
-    open(row, request->globalPos());
+    open(row, globalPos);
     return true;
 }
 

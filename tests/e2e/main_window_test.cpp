@@ -1,7 +1,9 @@
 // The real main window under the offscreen platform, its COM1 a pty: what reaches the line for
 // each action, and what the user is shown.
 
+#include "printers.h"
 #include "app/error_display.h"
+#include "app/settings_keeper.h"
 #include "cli/cli_commands.h"
 #include "protocol/messages.h"
 #include "protocol/date_time_value.h"
@@ -20,6 +22,8 @@
 #include <QFontMetrics>
 #include <QGroupBox>
 #include <QLabel>
+#include <QMenu>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTextStream>
@@ -89,6 +93,10 @@ TEST_F(MainWindow, SendConfigurationPutsTheExpectedBytesOnTheLine) {
     click(form_->Button3());
     EXPECT_EQ(line(1).take(82, 2000).toHex(' '), test::defaultConfiguration().toHex(' '));
     EXPECT_TRUE(boxes.texts().isEmpty()) << boxes.texts().join('|').toStdString();
+    // What left, where: a pseudo-terminal, which cannot tell that it was read.
+    EXPECT_TRUE(form_->StatusLine()->text().contains(
+        "Wrote the zone configuration (16 zones) to COM1 (" + line(1).slavePath() + ")"))
+        << form_->StatusLine()->text();
 }
 
 TEST_F(MainWindow, EditedZoneChangesExactlyItsRecord) {
@@ -126,7 +134,8 @@ TEST_F(MainWindow, CommandsReadWhatTheWindowSaved) {
     click(form_->btnEdit());
     const QStringList lines = form_->ListBox1()->Items();
     ASSERT_TRUE(lines[4].endsWith(QStringLiteral("24 hr")));
-    form_->close();
+    // Saved as soon as confirmed, with the window still open: a kill loses nothing.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !form_->settingsKeeper()->unsaved(); }));
 
     QString out, err;
     QTextStream outStream(&out), errStream(&err);
@@ -135,6 +144,62 @@ TEST_F(MainWindow, CommandsReadWhatTheWindowSaved) {
     sendZones.kind = CommandKind::SendZones;
     EXPECT_EQ(runCommand(sendZones, context), 0) << err.toStdString();
     EXPECT_EQ(line(3).take(82, 2000).toHex(' '), buildZoneConfigMessage(lines).toHex(' '));
+}
+
+// A save that fails is told once, however often it fails again; a close that would lose the
+// changes asks what to do.
+TEST_F(MainWindow, AFailedSaveIsToldOnceAndTheCloseAsks) {
+    ASSERT_TRUE(QDir().mkpath(settingsFile() + ".lock"));  // no one can save beside it
+    {
+        MessageBoxCatcher boxes;
+        click(comButton(2));
+        QTest::qWait(SettingsKeeper::kSaveDelayMs + 200);
+        click(comButton(3));
+        QTest::qWait(SettingsKeeper::kSaveDelayMs + 200);
+        ASSERT_EQ(boxes.texts().size(), 1) << boxes.texts().join('|');
+        EXPECT_TRUE(boxes.texts()[0].startsWith("Unable to ")) << boxes.texts()[0];
+        EXPECT_TRUE(boxes.texts()[0].contains(
+            "\nQEV could not save its settings in \"" + settingsFile() + "\": the lock file"));
+    }
+    EXPECT_TRUE(form_->StatusLine()->text().startsWith("Settings not saved: Unable to "));
+    QString asked;
+    onNextModal<QMessageBox>([&](QMessageBox* q) {
+        asked = q->text();
+        for (QAbstractButton* b : q->buttons())
+            if (b->text() == QStringLiteral("Close Without Saving"))
+                QTest::mouseClick(b, Qt::LeftButton);
+    });
+    EXPECT_FALSE(form_->close());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !form_->isVisible(); }));
+    EXPECT_TRUE(asked.startsWith("Unable to ")) << asked;
+    EXPECT_TRUE(asked.endsWith("Try again, or close without saving the changes made since the "
+                               "settings were last saved?"))
+        << asked;
+}
+
+// The ways out of a list that can be neither sent nor edited: the missing zones restored from
+// the context menu at a right click, a zone reset from it by Shift+F10.
+TEST_F(MainWindow, TheZoneMenuRestoresMissingZonesAndResetsAZone) {
+    QStringList lines = defaultZoneLines().mid(0, 5);
+    lines[3] = QStringLiteral("Zone 03  +1x:00  0:No DST,12 hr");
+    form_->ListBox1()->setItems(lines);
+    const auto choose = [](int downs) {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        ASSERT_NE(menu, nullptr);
+        for (int i = 0; i < downs; ++i)
+            QTest::keyClick(menu, Qt::Key_Down);
+        QTest::keyClick(menu, Qt::Key_Return);
+    };
+    QTest::mouseClick(form_->ListBox1()->viewport(), Qt::RightButton, {}, rowCentre(4));
+    EXPECT_EQ(form_->ListBox1()->ItemIndex(), 4);
+    choose(2);  // "Restore Missing Zones"
+    ASSERT_EQ(form_->ListBox1()->count(), 16);
+    clickRow(3);
+    QTest::keyClick(form_->ListBox1(), Qt::Key_F10, Qt::ShiftModifier);
+    choose(1);  // "Reset Zone"
+    EXPECT_EQ(form_->ListBox1()->Items(), defaultZoneLines());
+    click(form_->Button3());
+    EXPECT_EQ(line(1).take(82, 2000).toHex(' '), test::defaultConfiguration().toHex(' '));
 }
 
 TEST_F(MainWindow, SyncSendsTheUtcClock) {

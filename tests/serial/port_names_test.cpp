@@ -18,6 +18,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLockFile>
 #include <QTemporaryDir>
 
 #include <functional>
@@ -104,6 +105,24 @@ TEST(PortAssignment, AdaptersGetTheLowestFreeNumbers) {
             << c.what << ": " << done.problem.toStdString();
         EXPECT_EQ(done.assigned.size(), expected.size() - before.size()) << c.what;
     }
+}
+
+// Another program holds the folder's lock: a caller that may not wait (the window's thread)
+// is told so at once, and the adapter gets its number at the next look.
+TEST(PortAssignment, ABusyFolderIsToldWithoutWaiting) {
+    FakeDevices sys;
+    sys.plug(kFtdi);
+    ASSERT_TRUE(QDir().mkpath(sys.roots().links));
+    auto lock = std::make_unique<QLockFile>(sys.roots().links + "/.lock");
+    ASSERT_TRUE(lock->tryLock());
+    const std::atomic<bool> cancelled{true};
+    for (const PortAssignment& busy : {assignPortNumbers(sys.roots(), 0),
+                                       assignPortNumbers(sys.roots(), 60000, &cancelled)}) {
+        EXPECT_TRUE(busy.busy);
+        EXPECT_TRUE(busy.assigned.isEmpty());
+    }
+    lock.reset();
+    EXPECT_EQ(assignPortNumbers(sys.roots(), 0).assigned, (QList<quint16>{1}));
 }
 
 TEST(PortAssignment, NumbersStayWithTheirAdaptersUntilTheirLinksGo) {
