@@ -206,16 +206,19 @@ int sendZones(const Command& command, CommandContext& context) {
 }  // namespace
 
 QByteArray storedZoneMessage(const QStringList& lines, const QString& storedIn) {
-    const auto cannotSend = [&storedIn](const QString& what) {
-        return EStoreError(
-            QStringLiteral("The zone list stored in \"%1\" cannot be sent: %2. Correct it in "
-                           "QEV's window")
-                .arg(QDir::toNativeSeparators(storedIn), what));
+    // What mends it in the window, named as its menu names it.
+    const QString resetZone = QStringLiteral(
+        "In QEV's window, right-click that zone and choose \"Reset Zone\", or edit it");
+    const auto cannotSend = [&storedIn](const QString& what, const QString& mend) {
+        return EStoreError(QStringLiteral("The zone list stored in \"%1\" cannot be sent: %2. %3")
+                               .arg(QDir::toNativeSeparators(storedIn), what, mend));
     };
     if (lines.size() < kZoneCount)
         throw cannotSend(QStringLiteral("it holds %1 lines, and the device takes %2")
                              .arg(lines.size())
-                             .arg(kZoneCount));
+                             .arg(kZoneCount),
+                         QStringLiteral("In QEV's window, right-click the zone list and choose "
+                                        "\"Restore Missing Zones\""));
     // The window's list numbers its lines from 00, as the zone names do.
     for (int k = 0; k < kZoneCount; ++k) {
         try {
@@ -223,7 +226,8 @@ QByteArray storedZoneMessage(const QStringList& lines, const QString& storedIn) 
         } catch (const Exception& e) {
             throw cannotSend(QStringLiteral("zone line %1 (\"%2\"): %3")
                                  .arg(k, 2, 10, QLatin1Char('0'))
-                                 .arg(lines.at(k), e.message()));
+                                 .arg(lines.at(k), e.message()),
+                             resetZone);
         }
     }
     try {

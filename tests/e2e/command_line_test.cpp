@@ -394,7 +394,8 @@ TEST_F(CommandLine, ABadStoredZoneLineIsNamedWithTheSettingsFile) {
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "qev: The zone list stored in \"" + settings_ +
                          "\" cannot be sent: zone line 03 (\"" + lines[3] +
-                         "\"): ''0x'' is not a valid integer value. Correct it in QEV's window.\n");
+                         "\"): ''0x'' is not a valid integer value. In QEV's window, right-click "
+                         "that zone and choose \"Reset Zone\", or edit it.\n");
     EXPECT_TRUE(com2->take(1, 200).isEmpty());
 }
 
@@ -449,6 +450,9 @@ TEST_F(CommandLine, UsageHelpAndVersion) {
         EXPECT_TRUE(r.err.startsWith("qev: ")) << r.err.toStdString();
     }
     EXPECT_TRUE(r.err.startsWith("qev: Unknown option \"-port\"")) << r.err.toStdString();
+    // The parser's own words quote as the others do.
+    r = qev({"sync", "--port"});
+    EXPECT_TRUE(r.err.startsWith("qev: Missing value after \"--port\".\n")) << r.err;
     EXPECT_FALSE(QFileInfo::exists(settings_));
 }
 
