@@ -2,7 +2,7 @@
 #
 # qev_add_test(<name> SOURCES ... LIBS ... [LABELS ...])
 #   A GoogleTest executable whose cases are registered with CTest one by one; LABELS label
-#   every test of the folder.
+#   every test of the folder. Every test links the shared helpers (tests/support).
 #   Widget tests run under the offscreen platform, so no display is needed.
 #
 # qev_add_fuzzer(<name> SOURCES ... LIBS ... [CORPUS <dir>])
@@ -28,7 +28,8 @@ endif()
 function(qev_add_test name)
     cmake_parse_arguments(T "" "" "SOURCES;LIBS;LABELS" ${ARGN})
     add_executable(${name} ${T_SOURCES})
-    target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gmock GTest::gtest GTest::gmock_main)
+    target_link_libraries(${name} PRIVATE ${T_LIBS} qev_test_support GTest::gmock GTest::gtest
+                                          GTest::gmock_main)
     # Discovery flattens property lists, so the per-test properties hold one value each, and
     # labels go on the folder (every test in it gets them). Sanitizer options come from the
     # environment (.ci/run sets them).
