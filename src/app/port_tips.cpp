@@ -1,7 +1,7 @@
 #include "app/port_tips.h"
 
-#include "serial/device_naming.h"
-#include "serial/port_description.h"
+#include "ports/device_naming.h"
+#include "ports/port_description.h"
 #include "widgets/radio_group.h"
 
 #include <QCursor>

@@ -1,12 +1,11 @@
 #include "app/window_instance.h"
 
-#include <QStandardPaths>
+#include "base/config_folder.h"
 
 namespace qev {
 
 QString WindowLock::path() {
-    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
-           QStringLiteral("/QEV/window.lock");
+    return configFolder() + QStringLiteral("/window.lock");
 }
 
 }  // namespace qev

@@ -3,8 +3,8 @@
 #include "base/error_text.h"
 #include "cli/cli_commands.h"
 #include "cli/command_line.h"
-#include "serial/device_naming.h"
-#include "serial/port_description.h"
+#include "ports/device_naming.h"
+#include "ports/port_description.h"
 
 #include <QFileInfo>
 #include <QTextStream>

@@ -1,9 +1,10 @@
 #include "serial/com_port.h"
 
 #include "protocol/int_conversion.h"
-#include "serial/device_naming.h"
+#include "ports/device_naming.h"
+#include "ports/port_assignment.h"
 #include "serial/dispatcher.h"
-#include "serial/port_description.h"
+#include "ports/port_description.h"
 
 namespace qev {
 
@@ -104,6 +105,7 @@ void TCustomComPort::openPort() {
         EnsurePortNumber();
         dispatcher_ = std::make_unique<TSerialDispatcher>();
         dispatcher_->setThreadErrorHandler(threadErrorHandler());
+        dispatcher_->setPortName(QStringLiteral("COM%1").arg(comNumber_));
         quint32 flow = 0;
         if (DTR())
             flow |= kFlowDtrOn;
@@ -114,7 +116,7 @@ void TCustomComPort::openPort() {
         if (HWFlowOptions() & hwfUseRTS)
             flow |= kFlowUseRts;
         const int result =
-            dispatcher_->InitPort(comDeviceName(comNumber_), baud_, quint16(Parity()), DataBits(),
+            dispatcher_->InitPort(portPath(comNumber_), baud_, quint16(Parity()), DataBits(),
                                   StopBits(), InSize(), OutSize(), flow);
         lastDevicePath_ = dispatcher_->devicePath();
         lastDeliveryKnown_ = dispatcher_->deliveryKnown();
@@ -200,10 +202,7 @@ void setUpClockPort(TCustomComPort& port) {
 }
 
 bool PortPresent(quint16 n) {
-    if (n == 0)
-        return false;
-    const TSerialDispatcher probe;
-    return probe.CheckPort(comDeviceName(n));
+    return portPresent(n);
 }
 
 QStringList presentPortNames() {

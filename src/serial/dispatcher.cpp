@@ -1,6 +1,5 @@
 #include "serial/dispatcher.h"
 
-#include "serial/device_naming.h"
 #include "serial/serial_errors.h"
 #include "serial/serial_types.h"
 
@@ -61,8 +60,9 @@ bool TBaseDispatcher::portOpen() const {
 }
 
 int TBaseDispatcher::OpenCom(const QString& AComName) {
-    portName_ = AComName.startsWith(QStringLiteral("\\\\.\\")) ? AComName.mid(4) : AComName;
-    devicePath_ = resolveDeviceName(AComName);
+    devicePath_ = AComName;
+    if (portName_.isEmpty())
+        portName_ = AComName;
     const int err = device_->open(devicePath_);
     return err == 0 ? 0 : -err;
 }
@@ -492,9 +492,5 @@ TSerialDispatcher::DeviceFactory TSerialDispatcher::setDeviceFactory(DeviceFacto
 }
 
 TSerialDispatcher::~TSerialDispatcher() = default;
-
-bool TSerialDispatcher::CheckPort(const QString& name) const {
-    return device().present(resolveDeviceName(name));
-}
 
 }  // namespace qev

@@ -39,8 +39,11 @@ public:
     TBaseDispatcher& operator=(const TBaseDispatcher&) = delete;
 
     void setThreadErrorHandler(ThreadErrorHandler handler) { errorHandler_ = std::move(handler); }
+    // How messages name the port ("COM3"); the device path when none is given.
+    void setPortName(QString name) { portName_ = std::move(name); }
 
-    // FlowOpts: bit 0 DTR on, bit 1 RTS on, bit 4 DTR by handshake, bit 5 RTS by handshake.
+    // AComName: the device, as the naming of ports resolved it. FlowOpts: bit 0 DTR on, bit 1
+    // RTS on, bit 4 DTR by handshake, bit 5 RTS by handshake.
     int InitPort(const QString& AComName, qint32 Baud, quint16 Parity, quint16 DataBits,
                  quint16 StopBits, quint16 InSize, quint16 OutSize, quint32 FlowOpts);
     // 0 for rate, 5 for parity, 9 for data bits, 3 for stop bits keep the current value.
@@ -89,7 +92,7 @@ public:
     bool portOpen() const;
     int ActiveThreads() const { return activeThreads_.load(); }
     bool KillThreads() const { return killThreads_.load(); }
-    // The resolved device path of the last OpenCom, for messages.
+    // The device path of the last OpenCom, for messages.
     const QString& devicePath() const { return devicePath_; }
     // Bytes received and collected (nobody reads them).
     quint64 receivedBytes() const { return received_.load(); }
@@ -197,9 +200,6 @@ public:
     // behind the port component.
     using DeviceFactory = std::function<std::unique_ptr<SerialDevice>()>;
     static DeviceFactory setDeviceFactory(DeviceFactory factory);
-
-    // Whether the named port is there ("\\.\COM3", "COM3" or a path), without opening it.
-    bool CheckPort(const QString& name) const;
 };
 
 // The worker's four threads. Each announces itself on start, runs until the worker's

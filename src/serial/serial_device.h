@@ -95,9 +95,6 @@ public:
     virtual void purgeInput() = 0;
     // Line error bits gathered since the last call (overrun, parity, framing, break).
     virtual quint32 takeErrors() = 0;
-
-    // Whether the device exists, asked without opening it.
-    virtual bool present(const QString& devicePath) const = 0;
 };
 
 // This platform's device layer.

@@ -1,6 +1,6 @@
 // The POSIX device layer: non-blocking descriptors, termios, poll with wake-up events.
 
-#include "serial/device_naming.h"
+#include "ports/device_naming.h"
 #include "serial/serial_device.h"
 
 #include <QFile>
@@ -355,10 +355,6 @@ public:
             bits |= 0x10;
         last_ = counts;
         return bits;
-    }
-
-    bool present(const QString& devicePath) const override {
-        return serialDevicePresent(devicePath);
     }
 
 private:

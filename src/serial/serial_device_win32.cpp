@@ -1,7 +1,7 @@
 // The Windows device layer: an overlapped handle from CreateFile, the DCB, and system events
 // that the worker's own events can be waited on beside.
 
-#include "serial/device_naming.h"
+#include "ports/device_naming.h"
 #include "serial/serial_device.h"
 
 #include <windows.h>
@@ -308,10 +308,6 @@ public:
     quint32 takeErrors() override {
         inQueue();
         return errors_.exchange(0) & 0x1F;
-    }
-
-    bool present(const QString& devicePath) const override {
-        return serialDevicePresent(devicePath);
     }
 
 private:

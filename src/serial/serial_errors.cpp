@@ -2,8 +2,9 @@
 
 #include "base/error_text.h"
 #include "base/file_kind.h"
-#include "serial/device_naming.h"
-#include "serial/port_holder.h"
+#include "ports/device_naming.h"
+#include "ports/port_holder.h"
+#include "ports/port_messages.h"
 #include "serial/serial_device.h"
 
 #include <QDir>
@@ -73,16 +74,10 @@ EPortAccessDenied::EPortAccessDenied(const QString& devicePath)
                 serial_error::kAccessDenied) {}
 
 ENotSerialDevice::ENotSerialDevice(const QString& devicePath, const QString& kind)
-    : EOpenComm(QStringLiteral("\"%1\" is not a serial device (it is %2). Make it a link to the "
-                               "port's device, for example /dev/ttyUSB0")
-                    .arg(devicePath, kind),
-                serial_error::kNotSerialDevice) {}
+    : EOpenComm(notSerialDeviceText(devicePath, kind), serial_error::kNotSerialDevice) {}
 
 EPortUnexaminable::EPortUnexaminable(const QString& linkPath, int error)
-    : EOpenComm(QStringLiteral("The port link \"%1\" cannot be examined (%2), so no device was "
-                               "opened")
-                    .arg(linkPath, qt_error_string(error)),
-                serial_error::kUnexaminable) {}
+    : EOpenComm(unexaminableText(linkPath, error), serial_error::kUnexaminable) {}
 
 EOutputBufferTooSmall::EOutputBufferTooSmall()
     : ESerialIO(QStringLiteral("Output buffer too small for block"),

@@ -1,5 +1,6 @@
 #include "settings/reg_file_backend.h"
 
+#include "base/config_folder.h"
 #include "base/file_kind.h"
 #include "settings/reg_parser.h"
 #include "settings/settings_errors.h"
@@ -63,8 +64,7 @@ QString native(const QString& path) {
 RegFileBackend::RegFileBackend(QString filePath) : filePath_(std::move(filePath)) {}
 
 QString RegFileBackend::defaultFilePath() {
-    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
-           QStringLiteral("/QEV/settings.reg");
+    return configFolder() + QStringLiteral("/settings.reg");
 }
 
 QString RegFileBackend::displayKey(const QString& key) const {

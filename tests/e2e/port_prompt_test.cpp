@@ -5,10 +5,11 @@
 #include "app/mainform_u.h"
 #include "base/error_sink.h"
 #include "modal_helpers.h"
+#include "pty_pair.h"
 #include "recording_device.h"
 #include "scoped_config.h"
 #include "serial/com_port.h"
-#include "serial/device_naming.h"
+#include "ports/device_naming.h"
 #include "serial/prompt/com_select_form.h"
 #include "serial/transmission.h"
 #include "test_application.h"
@@ -47,6 +48,7 @@ protected:
 };
 
 TEST_P(PortPromptFlow, NoPortPresentSaysWhereAPortComesFromWithoutAsking) {
+    config_.linkNoPorts();
     TMainForm form;
     form.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
@@ -75,8 +77,10 @@ TEST_P(PortPromptFlow, NoPortPresentSaysWhereAPortComesFromWithoutAsking) {
 // reopens the port on number 0 and so runs the prompt inside its number assignment.
 TEST_P(PortPromptFlow, CancelOnThePromptOfAReopenIsSilent) {
     test::DeviceRecord& record = devices_.record();
+    const test::PtyPair line;
+    config_.linkNoPorts();
+    config_.link(1, line.slavePath());
     const QString com1 = resolveDeviceName(comDeviceName(1));
-    record.present = [com1](const QString& path) { return path == com1; };
 
     DialogPortPrompt dialog;
     TComPort port;

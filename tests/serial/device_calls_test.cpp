@@ -5,7 +5,7 @@
 #include "recording_device.h"
 
 #include "serial/com_port.h"
-#include "serial/device_naming.h"
+#include "ports/device_naming.h"
 #include "serial/dispatcher.h"
 #include "serial/serial_errors.h"
 #include "serial/transmission.h"
@@ -154,15 +154,16 @@ TEST_F(DeviceCalls, FailedOpenStepsLeaveNothingOpen) {
 }
 
 TEST_F(DeviceCalls, PromptOffersPresentPortsUpToFifty) {
-    record.present = [](const QString&) { return true; };
+    const test::PtyPair line;
+    for (int n = 1; n <= 51; ++n)
+        links.link(n, line.slavePath());
     const QStringList names = presentPortNames();
     ASSERT_EQ(names.size(), 50);
     EXPECT_EQ(names.front(), QStringLiteral("COM1"));
     EXPECT_EQ(names.back(), QStringLiteral("COM50"));
 
-    // Only high numbers present: nothing to offer, and OK then says where a port comes from.
-    const QString com51 = resolveDeviceName(comDeviceName(51));
-    record.present = [com51](const QString& path) { return path == com51; };
+    // Only high numbers present: nothing to offer.
+    links.linkNoPorts();
     EXPECT_TRUE(presentPortNames().isEmpty());
 }
 
@@ -177,6 +178,7 @@ public:
 };
 
 TEST_F(DeviceCalls, NoPortToChooseIsReportedWithTheLinkFolder) {
+    links.linkNoPorts();
     AnswersOk prompt;
     port.setPortPrompt(&prompt);
     try {

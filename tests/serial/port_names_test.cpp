@@ -4,9 +4,9 @@
 #include "fake_devices.h"
 #include "pty_pair.h"
 
-#include "serial/port_assignment.h"
-#include "serial/port_description.h"
-#include "serial/port_holder.h"
+#include "ports/port_assignment.h"
+#include "ports/port_description.h"
+#include "ports/port_holder.h"
 
 #include <gtest/gtest.h>
 

@@ -396,11 +396,9 @@ TEST_F(PortTest, ReopenFailureOfTheNumberAssignmentEscapes) {
 
 // Received bytes are taken in and dropped; a chatty peer neither blocks nor fails a send.
 TEST(WorkerTest, ReceivedDataIsCollectedWithoutBlockingOutput) {
-    ScopedConfig links;
     PtyPair pty;
-    links.link(4, pty.slavePath());
     TSerialDispatcher worker;
-    ASSERT_EQ(worker.InitPort(QStringLiteral("\\\\.\\COM4"), 4800, 0, 8, 1, 4096, 4096, 3), 0);
+    ASSERT_EQ(worker.InitPort(pty.slavePath(), 4800, 0, 8, 1, 4096, 4096, 3), 0);
     EXPECT_EQ(worker.ActiveThreads(), 4);
     const QByteArray noise(60000, 'n');
     qsizetype sent = 0;
@@ -423,11 +421,9 @@ TEST(WorkerTest, ReceivedDataIsCollectedWithoutBlockingOutput) {
 }
 
 TEST(WorkerTest, SetLineRestoresRawModeAndChangesTheRate) {
-    ScopedConfig links;
     PtyPair pty;
-    links.link(5, pty.slavePath());
     TSerialDispatcher worker;
-    ASSERT_EQ(worker.InitPort(QStringLiteral("COM5"), 4800, 0, 8, 1, 4096, 4096, 3), 0);
+    ASSERT_EQ(worker.InitPort(pty.slavePath(), 4800, 0, 8, 1, 4096, 4096, 3), 0);
     // Another program put the line back into line-editing mode behind the worker's back.
     termios t{};
     ::tcgetattr(pty.slave(), &t);
@@ -450,12 +446,10 @@ TEST(WorkerTest, SetLineRestoresRawModeAndChangesTheRate) {
 // A timed block leaves at its instant and not before; a flush during the hold drops it; a
 // hold far longer than any sender asks for (the clock was set back) is cut short.
 TEST(WorkerTest, TimedBlockIsHeldUntilItsInstantAndCanBeFlushedMeanwhile) {
-    ScopedConfig links;
     PtyPair pty;
-    links.link(6, pty.slavePath());
     MasterCollector collector(pty.master());
     TSerialDispatcher worker;
-    ASSERT_EQ(worker.InitPort(QStringLiteral("COM6"), 4800, 0, 8, 1, 4096, 4096, 3), 0);
+    ASSERT_EQ(worker.InitPort(pty.slavePath(), 4800, 0, 8, 1, 4096, 4096, 3), 0);
 
     // Bytes queued during the hold are not held up behind it.
     const auto steadyAt = MasterCollector::Clock::now() + 300ms;

@@ -5,7 +5,7 @@
 #include "scoped_config.h"
 
 #include "serial/com_port.h"
-#include "serial/device_naming.h"
+#include "ports/device_naming.h"
 #include "serial/dispatcher.h"
 #include "serial/serial_device.h"
 #include "serial/serial_errors.h"
@@ -76,7 +76,7 @@ TEST(SerialDeviceTest, OnlyATerminalDeviceIsTakenAndNothingElseIsWaitedOn) {
         EXPECT_EQ(device->open(path), syserr::kNotSerialDevice) << path.toStdString();
         EXPECT_FALSE(device->isOpen());
         // Presence is the open's own check: what an open refuses is not listed.
-        EXPECT_FALSE(device->present(path)) << path.toStdString();
+        EXPECT_FALSE(serialDevicePresent(path)) << path.toStdString();
     }
     EXPECT_FALSE(pipe.opened());
     EXPECT_EQ(test::folderRecord(dir.path()), before);

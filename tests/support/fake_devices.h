@@ -4,7 +4,7 @@
 // USB devices), built-in ports, and a folder for the COM<n> links.
 
 #include "pty_pair.h"
-#include "serial/port_assignment.h"
+#include "ports/port_assignment.h"
 
 #include <QMap>
 #include <QString>

@@ -179,10 +179,6 @@ void RecordingDevice::purgeInput() {
     record_->add(QStringLiteral("purgeInput"));
 }
 
-bool RecordingDevice::present(const QString& devicePath) const {
-    return record_->present(devicePath);
-}
-
 ThreadErrorHandler ThreadReports::handler() {
     return [this](const ThreadFailure& failure) {
         std::lock_guard guard(lock_);

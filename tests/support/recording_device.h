@@ -45,7 +45,6 @@ public:
     std::atomic<int> writeError{0};
     // It stands for a pseudo-terminal: what it takes is not known to have left.
     std::atomic<bool> pseudoTerminal{false};
-    std::function<bool(const QString& path)> present = [](const QString&) { return false; };
     // What the driver reports before the first write of the settings.
     LineSettings initial = driverDefaults();
 
@@ -81,7 +80,6 @@ public:
     void purgeOutput() override;
     void purgeInput() override;
     quint32 takeErrors() override { return 0; }
-    bool present(const QString& devicePath) const override;
 
 private:
     std::shared_ptr<DeviceRecord> record_;

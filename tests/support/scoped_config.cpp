@@ -33,4 +33,9 @@ void ScopedConfig::link(int n, const QString& target) {
         throw std::runtime_error("cannot create the port link");
 }
 
+void ScopedConfig::linkNoPorts() {
+    for (int n = 1; n <= 50; ++n)
+        link(n, QStringLiteral("/nonexistent/tty"));
+}
+
 }  // namespace qev::test

@@ -23,6 +23,9 @@ public:
 
     // Makes COM<n> in the ports folder a link to target, replacing one that is there.
     void link(int n, const QString& target);
+    // Links COM1..COM50 to nothing, so that no port of this machine is present; link() then
+    // makes the ones a test wants.
+    void linkNoPorts();
     QString linkPath(int n) const;
 
 private:

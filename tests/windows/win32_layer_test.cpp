@@ -3,9 +3,9 @@
 // (known to the system, but no device opens behind them) and COM300 does not exist.
 // One open per port is checked on a real line by the port tests (windows_port_held).
 
-#include "serial/device_naming.h"
+#include "ports/device_naming.h"
 #include "serial/event.h"
-#include "serial/port_description.h"
+#include "ports/port_description.h"
 #include "serial/serial_device.h"
 
 #include <gtest/gtest.h>
@@ -61,8 +61,8 @@ TEST(Win32Names, PresenceIsAskedWithoutOpening) {
     EXPECT_FALSE(serialDevicePresent(QStringLiteral("\\\\.\\COM300")));
     EXPECT_FALSE(serialDevicePresent(QStringLiteral("\\\\.\\")));
     auto device = createSerialDevice();
-    EXPECT_TRUE(device->present(QStringLiteral("\\\\.\\COM2")));
-    EXPECT_FALSE(device->present(QStringLiteral("\\\\.\\COM300")));
+    EXPECT_TRUE(serialDevicePresent(QStringLiteral("\\\\.\\COM2")));
+    EXPECT_FALSE(serialDevicePresent(QStringLiteral("\\\\.\\COM300")));
 }
 
 // Ports are described by the system's own names for them, and numbered by the system alone.

@@ -7,10 +7,10 @@
 
 #include "fake_devices.h"
 
-#include "serial/device_naming.h"
-#include "serial/port_assignment.h"
-#include "serial/port_description.h"
-#include "serial/real_path.h"
+#include "ports/device_naming.h"
+#include "ports/port_assignment.h"
+#include "ports/port_description.h"
+#include "ports/real_path.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

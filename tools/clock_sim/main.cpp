@@ -2,6 +2,7 @@
 // ports folder and prints, in plain words, every message QEV sends to it.
 
 #include "decoder.h"
+#include "ports/device_naming.h"
 #include "pty_port.h"
 
 #include <QCoreApplication>
@@ -142,7 +143,7 @@ int main(int argc, char** argv) {
                 throw std::runtime_error("cannot create a temporary folder");
             ports = privateConfig.filePath(QStringLiteral("QEV/ports"));
         } else if (ports.isEmpty()) {
-            ports = qev::clocksim::defaultPortsFolder();
+            ports = qev::portLinkFolder();
         }
 
         qev::clocksim::PtyPort pty;

@@ -92,11 +92,4 @@ QByteArray PtyPort::read(int timeoutMs) {
     return got > 0 ? QByteArray(buf, int(got)) : QByteArray();
 }
 
-QString defaultPortsFolder() {
-    QString base = qEnvironmentVariable("XDG_CONFIG_HOME");
-    if (base.isEmpty())
-        base = QDir::homePath() + QStringLiteral("/.config");
-    return base + QStringLiteral("/QEV/ports");
-}
-
 }  // namespace qev::clocksim

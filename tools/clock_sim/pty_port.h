@@ -36,7 +36,4 @@ private:
     QString link_;
 };
 
-// The ports folder QEV reads: $XDG_CONFIG_HOME/QEV/ports, or ~/.config/QEV/ports.
-QString defaultPortsFolder();
-
 }  // namespace qev::clocksim

@@ -1,7 +1,7 @@
 // Windows names its ports itself: the description is the friendly name that Device Manager
 // shows, asked of the Setup API without opening the port.
 
-#include "serial/port_description.h"
+#include "ports/port_description.h"
 
 #include <QHash>
 
@@ -102,7 +102,7 @@ QList<PortInfo> describePorts(const QList<quint16>& numbers, const PortRoots&) {
     for (const quint16 n : numbers) {
         PortInfo info;
         info.number = n;
-        info.present = n != 0 && serialDevicePresent(comDeviceName(n));
+        info.present = portPresent(n);
         const QString name = QStringLiteral("COM%1").arg(n);
         if (info.present) {
             info.device = name;

@@ -1,4 +1,4 @@
-#include "serial/real_path.h"
+#include "ports/real_path.h"
 
 #include <QByteArray>
 #include <QFile>

@@ -3,7 +3,7 @@
 // number (from sysfs on Linux, the system's friendly name on Windows), "built-in serial port",
 // "linked by hand", or "no device". Found without opening anything.
 
-#include "serial/port_assignment.h"
+#include "ports/port_assignment.h"
 
 #include <QList>
 #include <QString>

@@ -1,7 +1,7 @@
-#include "serial/port_assignment.h"
+#include "ports/port_assignment.h"
 
 #include "base/file_kind.h"
-#include "serial/real_path.h"
+#include "ports/real_path.h"
 
 #include <QDir>
 #include <QFile>
@@ -201,6 +201,20 @@ QString noLinkMade(quint16 n) {
 
 QString portLinkPath(quint16 n, const PortRoots& roots) {
     return roots.links + QStringLiteral("/COM%1").arg(n);
+}
+
+QString portPath(quint16 n, const PortRoots& roots) {
+    // A dangling link still names the port: its device is missing, not some other one. A link
+    // that cannot be looked at (a path too long, a folder that may not be searched) may be
+    // there all the same, so it is no reason to take another device either.
+    const QString link = portLinkPath(n, roots);
+    if (!roots.links.isEmpty() && entryThere(link))
+        return link;
+    return roots.dev + QStringLiteral("/ttyS%1").arg(n - 1);
+}
+
+bool portPresent(quint16 n, const PortRoots& roots) {
+    return n != 0 && serialDevicePresent(portPath(n, roots), roots.sysfs);
 }
 
 QList<SerialAdapter> findSerialAdapters(const PortRoots& roots) {

@@ -1,6 +1,6 @@
 // On Windows the port names are the system's own: "\\.\COM<n>" opens port n directly.
 
-#include "serial/device_naming.h"
+#include "ports/device_naming.h"
 
 #include <QRegularExpression>
 

@@ -1,4 +1,4 @@
-#include "serial/port_description.h"
+#include "ports/port_description.h"
 
 namespace qev {
 

@@ -1,7 +1,7 @@
-#include "serial/port_holder.h"
+#include "ports/port_holder.h"
 
-#include "serial/port_description.h"
-#include "serial/real_path.h"
+#include "ports/port_description.h"
+#include "ports/real_path.h"
 
 #include <QFile>
 #include <QFileInfo>

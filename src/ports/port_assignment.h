@@ -6,7 +6,7 @@
 // all of this does nothing.
 
 #include "base/exception.h"
-#include "serial/device_naming.h"
+#include "ports/device_naming.h"
 
 #include <QList>
 #include <QString>
@@ -27,6 +27,13 @@ struct PortRoots {
 
 // The link COM<n> in roots.links.
 QString portLinkPath(quint16 n, const PortRoots& roots = {});
+
+// What port n's name leads to: its link when there is one (also one that cannot be looked at),
+// else the built-in port /dev/ttyS<n-1>; on Windows the system's "\\.\COM<n>".
+QString portPath(quint16 n, const PortRoots& roots = {});
+// Whether port n is there to be used, asked without opening it: the one test every list of the
+// ports and the port prompt use. False for 0.
+bool portPresent(quint16 n, const PortRoots& roots = {});
 
 // A serial adapter as udev names it.
 struct SerialAdapter {

@@ -1,6 +1,6 @@
 // Windows gives every port its COM number itself, and keeps it with the adapter.
 
-#include "serial/port_assignment.h"
+#include "ports/port_assignment.h"
 
 namespace qev {
 
@@ -16,6 +16,14 @@ EPortLinkError numberedBySystem() {
 
 QString portLinkPath(quint16, const PortRoots&) {
     return {};
+}
+
+QString portPath(quint16 n, const PortRoots&) {
+    return comDeviceName(n);
+}
+
+bool portPresent(quint16 n, const PortRoots&) {
+    return n != 0 && serialDevicePresent(comDeviceName(n));
 }
 
 QList<SerialAdapter> findSerialAdapters(const PortRoots&) {

@@ -1,6 +1,6 @@
-#include "serial/port_description.h"
+#include "ports/port_description.h"
 
-#include "serial/real_path.h"
+#include "ports/real_path.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -41,13 +41,10 @@ QList<PortInfo> describePorts(const QList<quint16>& numbers, const PortRoots& ro
     for (const quint16 n : numbers) {
         PortInfo info;
         info.number = n;
-        const QString link = portLinkPath(n, roots);
-        struct stat st {};
-        // A link that cannot be looked at still names the port, as a send finds it.
-        const bool linked =
-            ::lstat(QFile::encodeName(link).constData(), &st) == 0 || errno != ENOENT;
-        const QString path = linked ? link : roots.dev + QStringLiteral("/ttyS%1").arg(n - 1);
-        info.present = n != 0 && serialDevicePresent(path, roots.sysfs);
+        // Found as a send finds it, and present as the prompt's test says.
+        const QString path = portPath(n, roots);
+        const bool linked = path == portLinkPath(n, roots);
+        info.present = portPresent(n, roots);
         if (!info.present) {
             info.description = QStringLiteral("no device");
             ports.append(info);

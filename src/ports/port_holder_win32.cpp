@@ -1,6 +1,6 @@
 // Windows does not tell who holds a port: the message stays as it is.
 
-#include "serial/port_holder.h"
+#include "ports/port_holder.h"
 
 namespace qev {
 

@@ -1,8 +1,10 @@
-#include "serial/device_naming.h"
+#include "ports/device_naming.h"
 
+#include "base/config_folder.h"
 #include "base/file_kind.h"
-#include "serial/real_path.h"
-#include "serial/serial_errors.h"
+#include "ports/real_path.h"
+#include "ports/port_assignment.h"
+#include "ports/port_messages.h"
 
 #include <QDir>
 #include <QFile>
@@ -17,13 +19,6 @@
 namespace qev {
 
 namespace {
-
-QString configHome() {
-    const QString xdg = qEnvironmentVariable("XDG_CONFIG_HOME");
-    if (!xdg.isEmpty() && QDir::isAbsolutePath(xdg))
-        return xdg;
-    return QDir::homePath() + QStringLiteral("/.config");
-}
 
 // The subsystem of a sysfs device folder, e.g. "pnp", "pci", "platform", "tty".
 QString subsystemOf(const QString& deviceDir) {
@@ -83,7 +78,7 @@ DeviceCheck notSerial(const QString& what) {
 }  // namespace
 
 QString portLinkFolder() {
-    return configHome() + QStringLiteral("/QEV/ports");
+    return configFolder() + QStringLiteral("/ports");
 }
 
 QString comDeviceName(quint16 n) {
@@ -100,16 +95,9 @@ QString resolveDeviceName(const QString& name) {
     if (!match.hasMatch())
         return rest;
     const uint n = match.captured(1).toUInt();
-    if (n == 0)
+    if (n == 0 || n > 0xFFFF)
         return rest;
-    const QString link = portLinkFolder() + QStringLiteral("/COM%1").arg(n);
-    // A dangling link still names the port: its device is missing, not some other one. A link
-    // that cannot be looked at (a path too long, a folder that may not be searched) may be
-    // there all the same, so it is no reason to take another device either.
-    struct stat st {};
-    if (::lstat(QFile::encodeName(link).constData(), &st) == 0 || errno != ENOENT)
-        return link;
-    return QStringLiteral("/dev/ttyS%1").arg(n - 1);
+    return portPath(quint16(n));
 }
 
 DeviceCheck examineDevice(const QString& path, const QString& sysfsRoot) {
@@ -198,9 +186,9 @@ QString portAbsenceReason(quint16 n) {
             return QStringLiteral("\"%1\" leads to \"%2\", which does not exist")
                 .arg(link, QFileInfo(link).symLinkTarget());
         case DeviceCheck::NotSerial:
-            return ENotSerialDevice(link, check.what).message();
+            return notSerialDeviceText(link, check.what);
         case DeviceCheck::Unexaminable:
-            return EPortUnexaminable(link, check.error).message();
+            return unexaminableText(link, check.error);
     }
     return {};
 }
