@@ -3,6 +3,7 @@
 #include "app/enter_presses_button.h"
 #include "app/error_display.h"
 #include "base/error_sink.h"
+#include "base/version.h"
 #include "widgets/focus_cue_style.h"
 
 #include <QFont>
@@ -15,7 +16,7 @@ namespace qev {
 
 Application::Application(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationName(QStringLiteral("QEV"));
-    setApplicationVersion(QStringLiteral("1.0"));
+    setApplicationVersion(kVersion);
     setDesktopFileName(QStringLiteral("qev"));
     setFont(windowFont());  // the dialogs use the application font
     setErrorReporter(&showApplicationError);

@@ -8,6 +8,7 @@
 #include "app/setzone.h"
 #include "app/zone_menu.h"
 #include "base/error_sink.h"
+#include "base/version.h"
 #include "cli/cli_commands.h"
 #include "cli/command_line.h"
 #include "protocol/date_time_value.h"
@@ -57,7 +58,7 @@ void onEvent(Sender* sender, Signal signal, TMainForm* form, void (TMainForm::*h
 
 TMainForm::TMainForm(QWidget* parent, Build build) : QWidget(parent) {
     setObjectName(kMainFormName);
-    setWindowTitle(QStringLiteral("QEV 1.0"));
+    setWindowTitle(QStringLiteral("QEV ") + kVersion);
     setFont(windowFont());
     resize(409, 573);
     if (QScreen* screen = QGuiApplication::primaryScreen())

@@ -2,12 +2,12 @@
 
 #include "ports/device_naming.h"
 #include "ports/port_description.h"
+#include "widgets/plain_tool_tip.h"
 #include "widgets/radio_group.h"
 
 #include <QCursor>
 #include <QEvent>
 #include <QRadioButton>
-#include <QTextDocument>
 #include <QToolTip>
 
 namespace qev {
@@ -110,10 +110,6 @@ bool PortTips::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::ToolTip || event->type() == QEvent::FocusIn)
         refresh();
     return QObject::eventFilter(watched, event);
-}
-
-QString plainToolTip(const QString& text) {
-    return Qt::mightBeRichText(text) ? Qt::convertFromPlainText(text) : text;
 }
 
 }  // namespace qev

@@ -55,7 +55,4 @@ private:
     QString lastProblem_;
 };
 
-// A tooltip that shows text as it is, even where it looks like markup.
-QString plainToolTip(const QString& text);
-
 }  // namespace qev

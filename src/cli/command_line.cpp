@@ -1,12 +1,13 @@
 #include "cli/command_line.h"
 
+#include "base/version.h"
+#include "cli/command_line_platform.h"
+#include "ports/port_assignment.h"
+
 #include <QCommandLineParser>
 #include <QDateTime>
 #include <QRegularExpression>
 
-#ifndef QEV_VERSION
-#define QEV_VERSION "1.0"
-#endif
 
 namespace qev {
 
@@ -94,7 +95,7 @@ std::optional<QString> portLinkError(const QCommandLineParser& parser,
     if (!n)
         return QStringLiteral("\"%1\" is no port: give %2 COM1 to COM%3")
             .arg(values.first(), name)
-            .arg(kMaxCommandPort);
+            .arg(kMaxPortNumber);
     command.linkPort = *n;
     if (parser.isSet(unlink)) {
         if (parser.isSet(force))
@@ -125,24 +126,6 @@ bool wantsCommandLine(const QStringList& arguments) {
     return false;
 }
 
-std::optional<QString> displayMissing(const QStringList& arguments,
-                                      const std::function<QString(const char*)>& environment) {
-#ifdef _WIN32
-    Q_UNUSED(arguments);
-    Q_UNUSED(environment);
-    return std::nullopt;  // the desktop is always there
-#else
-    // A platform asked for by name may need no display (offscreen, vnc, eglfs); Qt says so
-    // itself if it cannot start.
-    if (arguments.contains(QStringLiteral("-platform")))
-        return std::nullopt;
-    if (!environment("QT_QPA_PLATFORM").isEmpty() || !environment("DISPLAY").isEmpty() ||
-        !environment("WAYLAND_DISPLAY").isEmpty())
-        return std::nullopt;
-    return QStringLiteral("neither DISPLAY nor WAYLAND_DISPLAY is set");
-#endif
-}
-
 QString noDisplayText(const QString& reason) {
     return QStringLiteral(
                "qev: The window needs a display, and none is available (%1). Without one, "
@@ -157,7 +140,7 @@ std::optional<quint16> parsePortName(const QString& text) {
     if (!match.hasMatch())
         return std::nullopt;
     const uint n = match.captured(1).toUInt();
-    if (n < 1 || n > kMaxCommandPort)
+    if (n < 1 || n > kMaxPortNumber)
         return std::nullopt;
     return quint16(n);
 }
@@ -236,7 +219,7 @@ Command parseCommandLine(const QStringList& arguments) {
         if (!command.port)
             return usage(QStringLiteral("\"%1\" is no port: give --port COM1 to COM%2")
                              .arg(values.first())
-                             .arg(kMaxCommandPort));
+                             .arg(kMaxPortNumber));
     }
     if (parser.isSet(link) || parser.isSet(unlink) || parser.isSet(force)) {
         if (const auto error = portLinkError(parser, link, unlink, force, words, command))
@@ -263,14 +246,7 @@ QString helpText() {
                "  ports             List the ports COM1 to COM50 that are present: each one's "
                "device\n"
                "                    and what it is\n") +
-#ifndef _WIN32
-           QStringLiteral(
-               "  ports --link COMn DEVICE\n"
-               "                    Make port n lead to DEVICE (--force replaces a link it "
-               "has)\n"
-               "  ports --unlink COMn\n"
-               "                    Remove port n's link, which frees its number\n") +
-#endif
+           linkCommandsHelp() +
            QStringLiteral(
                "\n"
                "Options:\n"
@@ -283,24 +259,11 @@ QString helpText() {
                "\n"
                "Exit status: 0 when sent, 1 when nothing or not all was sent (the reason is on\n"
                "standard error), 2 for a wrong command line, 128 + n when stopped by signal n.\n") +
-#ifdef _WIN32
-           QStringLiteral(
-               "The window's choices are read from the registry key\n"
-               "HKEY_CURRENT_USER\\Software\\QEV\\MainForm and never changed; port n is the "
-               "port COMn\n"
-               "as Device Manager shows it, under \"Ports (COM & LPT)\".\n");
-#else
-           QStringLiteral(
-               "The window's choices are read from $XDG_CONFIG_HOME/QEV/settings.reg and never\n"
-               "changed; port n is the link $XDG_CONFIG_HOME/QEV/ports/COMn, or "
-               "/dev/ttyS<n-1>.\n"
-               "A serial adapter with no link gets one, to the lowest number with no link and no\n"
-               "built-in port, whenever QEV lists or uses the ports; the number stays with it.\n");
-#endif
+           placesHelp();
 }
 
 QString versionText() {
-    return QStringLiteral("qev %1\n").arg(QStringLiteral(QEV_VERSION));
+    return QStringLiteral("qev %1\n").arg(kVersion);
 }
 
 QString portLabel(quint16 port, const QString& device) {

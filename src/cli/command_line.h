@@ -25,9 +25,6 @@ struct Command {
     QString error;         // for UsageError: what was wrong
 };
 
-// The highest port a command accepts, as the port prompt offers.
-inline constexpr quint16 kMaxCommandPort = 50;
-
 // Whether the arguments (without the program's name) ask for a command rather than the window.
 // No arguments, or only the toolkit's own options with their values ("-platform offscreen",
 // "-style=fusion"), mean the window; anything else is for the command line, which refuses
@@ -44,7 +41,7 @@ QString noDisplayText(const QString& reason);
 // The command of a full argument list (the program's name first).
 Command parseCommandLine(const QStringList& arguments);
 
-// "COM3", "com3" or "3" within 1..kMaxCommandPort; nothing otherwise.
+// "COM3", "com3" or "3" within 1..kMaxPortNumber (as the port prompt offers); nothing otherwise.
 std::optional<quint16> parsePortName(const QString& text);
 
 QString helpText();

@@ -25,7 +25,7 @@ int listPorts(CommandContext& context) {
             << QStringLiteral("qev: warning: %1\n").arg(withFinalPeriod(assignment.problem));
 
     QList<quint16> numbers;
-    for (quint16 n = 1; n <= kMaxCommandPort; ++n)
+    for (quint16 n = 1; n <= kMaxPortNumber; ++n)
         numbers << n;
     const QList<PortInfo> ports = describePorts(numbers);
     int found = 0;
@@ -58,7 +58,7 @@ int listPorts(CommandContext& context) {
                            .arg(portDevice(n), ports.at(n - 1).description);
         ++found;
     }
-    tell(kMaxCommandPort);
+    tell(kMaxPortNumber);
     if (found == 0)
         context.err << QStringLiteral("qev: No serial port is present. %1\n").arg(portsHint());
     return 0;

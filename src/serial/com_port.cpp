@@ -10,25 +10,9 @@ namespace qev {
 
 namespace {
 
-void check(int result, const TSerialDispatcher& d) {
-    if (result != 0)
+void check(const std::error_code& result, const TSerialDispatcher& d) {
+    if (result)
         raiseSerialError(result, d.devicePath());
-}
-
-// The open's codes as the component reports them.
-int mapOpenResult(int result) {
-    switch (result) {
-        case -syserr::kAccessDenied:
-            return serial_error::kAlreadyOpen;
-        case -syserr::kFileNotFound:
-        case -syserr::kPathNotFound:
-        case -syserr::kDeviceGone:
-            return serial_error::kBadId;
-        case -syserr::kPermissionDenied:
-            return serial_error::kAccessDenied;
-        default:
-            return result;
-    }
 }
 
 }  // namespace
@@ -115,12 +99,12 @@ void TCustomComPort::openPort() {
             flow |= kFlowUseDtr;
         if (HWFlowOptions() & hwfUseRTS)
             flow |= kFlowUseRts;
-        const int result =
+        const std::error_code result =
             dispatcher_->InitPort(portPath(comNumber_), baud_, quint16(Parity()), DataBits(),
                                   StopBits(), InSize(), OutSize(), flow);
         lastDevicePath_ = dispatcher_->devicePath();
         lastDeliveryKnown_ = dispatcher_->deliveryKnown();
-        check(mapOpenResult(result), *dispatcher_);
+        check(result, *dispatcher_);
         state_ = psOpen;
         writeSettings();
     } catch (...) {

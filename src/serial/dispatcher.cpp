@@ -59,28 +59,27 @@ bool TBaseDispatcher::portOpen() const {
     return device_->isOpen();
 }
 
-int TBaseDispatcher::OpenCom(const QString& AComName) {
+std::error_code TBaseDispatcher::OpenCom(const QString& AComName) {
     devicePath_ = AComName;
     if (portName_.isEmpty())
         portName_ = AComName;
-    const int err = device_->open(devicePath_);
-    return err == 0 ? 0 : -err;
+    return device_->open(devicePath_);
 }
 
-int TBaseDispatcher::InitPort(const QString& AComName, qint32 Baud, quint16 Parity,
-                              quint16 DataBits, quint16 StopBits, quint16 InSize, quint16 OutSize,
-                              quint32 FlowOpts) {
+std::error_code TBaseDispatcher::InitPort(const QString& AComName, qint32 Baud, quint16 Parity,
+                                          quint16 DataBits, quint16 StopBits, quint16 InSize,
+                                          quint16 OutSize, quint32 FlowOpts) {
     if (device_->isOpen())
-        return -syserr::kAccessDenied;
-    int result = OpenCom(AComName);
-    if (result != 0)
+        return SerialErrc::device_busy;
+    std::error_code result = OpenCom(AComName);
+    if (result)
         return result;
-    auto fail = [this](int code) {
+    auto fail = [this](std::error_code code) {
         DonePort();
         return code;
     };
-    if (const int err = device_->setupQueues(InSize, OutSize))
-        return fail(-err);
+    if (const std::error_code err = device_->setupQueues(InSize, OutSize))
+        return fail(err);
     inSize_ = InSize;
     outSize_ = OutSize == 0 ? 1 : OutSize;
     {
@@ -102,8 +101,8 @@ int TBaseDispatcher::InitPort(const QString& AComName, qint32 Baud, quint16 Pari
     WriterDone.reset();
     {
         std::lock_guard lock(DataSection);
-        if (const int err = device_->getState(dcb_))
-            return fail(-err);
+        if (const std::error_code err = device_->getState(dcb_))
+            return fail(err);
         DTRAuto = (FlowOpts & kFlowUseDtr) != 0;
         RTSAuto = (FlowOpts & kFlowUseRts) != 0;
         // Both lines are asserted as soon as the device is open, before any line setting.
@@ -119,21 +118,22 @@ int TBaseDispatcher::InitPort(const QString& AComName, qint32 Baud, quint16 Pari
         LastBaud = 115200;
     }
     result = SetLine(Baud, Parity, DataBits, StopBits);
-    if (result != 0)
+    if (result)
         return fail(result);
     OutBuffUsed();
     result = startThreads();
-    if (result != 0)
+    if (result)
         return fail(result);
-    return 0;
+    return {};
 }
 
-int TBaseDispatcher::SetLine(qint32 Baud, quint16 Parity, quint16 DataBits, quint16 StopBits) {
+std::error_code TBaseDispatcher::SetLine(qint32 Baud, quint16 Parity, quint16 DataBits,
+                                         quint16 StopBits) {
     LineSettings wanted;
     {
         std::lock_guard lock(DataSection);
-        if (const int err = device_->getState(dcb_))
-            return -err;
+        if (const std::error_code err = device_->getState(dcb_))
+            return err;
         wanted = dcb_;
         wanted.binary = true;
         wanted.parityCheck = false;
@@ -155,7 +155,7 @@ int TBaseDispatcher::SetLine(qint32 Baud, quint16 Parity, quint16 DataBits, quin
         wanted.dtrEnable = DTRState;
         wanted.rtsEnable = RTSState;
         if (wanted == dcb_)
-            return 0;
+            return {};
     }
     // Let queued output leave at the old settings, then a pause of 18 characters for the
     // line itself, without holding the lock.
@@ -164,14 +164,14 @@ int TBaseDispatcher::SetLine(qint32 Baud, quint16 Parity, quint16 DataBits, quin
     int pause;
     {
         std::lock_guard lock(DataSection);
-        if (const int err = device_->getState(dcb_))
-            return -err;
+        if (const std::error_code err = device_->getState(dcb_))
+            return err;
         pause = lineChangePauseMs(LastBaud, dcb_);
     }
     sleepMs(pause);
     std::lock_guard lock(DataSection);
-    if (const int err = device_->getState(dcb_))
-        return -err;
+    if (const std::error_code err = device_->getState(dcb_))
+        return err;
     const bool dtr = dcb_.dtrEnable, rts = dcb_.rtsEnable;
     dcb_ = wanted;
     dcb_.dtrEnable = dtr;
@@ -179,19 +179,19 @@ int TBaseDispatcher::SetLine(qint32 Baud, quint16 Parity, quint16 DataBits, quin
     return writeSettings();
 }
 
-int TBaseDispatcher::writeSettings() {
+std::error_code TBaseDispatcher::writeSettings() {
     dcb_.dtrEnable = DTRState;
     dcb_.rtsEnable = RTSState;
-    if (const int err = device_->setState(dcb_))
-        return -err;
+    if (const std::error_code err = device_->setState(dcb_))
+        return err;
     LastBaud = dcb_.baud;
     device_->setControlLine(ControlLine::Dtr, DTRState);
     device_->setControlLine(ControlLine::Rts, RTSState);
-    return 0;
+    return {};
 }
 
-int TBaseDispatcher::SetHWFlowOptions(bool outxCts, bool outxDsr, quint16 bufferFull,
-                                      quint16 bufferResume) {
+std::error_code TBaseDispatcher::SetHWFlowOptions(bool outxCts, bool outxDsr, quint16 bufferFull,
+                                                  quint16 bufferResume) {
     std::lock_guard lock(DataSection);
     dcb_.outxCtsFlow = outxCts;
     dcb_.outxDsrFlow = outxDsr;
@@ -200,32 +200,32 @@ int TBaseDispatcher::SetHWFlowOptions(bool outxCts, bool outxDsr, quint16 buffer
     return writeSettings();
 }
 
-int TBaseDispatcher::SetSWFlowOptions(bool outX, bool inX) {
+std::error_code TBaseDispatcher::SetSWFlowOptions(bool outX, bool inX) {
     std::lock_guard lock(DataSection);
     dcb_.outX = outX;
     dcb_.inX = inX;
     return writeSettings();
 }
 
-int TBaseDispatcher::SetXOnChar(quint8 c) {
+std::error_code TBaseDispatcher::SetXOnChar(quint8 c) {
     std::lock_guard lock(DataSection);
     dcb_.xonChar = c;
     return writeSettings();
 }
 
-int TBaseDispatcher::SetXOffChar(quint8 c) {
+std::error_code TBaseDispatcher::SetXOffChar(quint8 c) {
     std::lock_guard lock(DataSection);
     dcb_.xoffChar = c;
     return writeSettings();
 }
 
-int TBaseDispatcher::SetDTR(bool on) {
+std::error_code TBaseDispatcher::SetDTR(bool on) {
     std::lock_guard lock(DataSection);
     DTRState = on;
     return writeSettings();
 }
 
-int TBaseDispatcher::SetRTS(bool on) {
+std::error_code TBaseDispatcher::SetRTS(bool on) {
     std::lock_guard lock(DataSection);
     RTSState = on;
     return writeSettings();
@@ -245,33 +245,34 @@ quint16 TBaseDispatcher::OutBuffUsed() {
     return usedLocked();
 }
 
-int TBaseDispatcher::PutBlock(const char* data, quint32 length) {
+std::error_code TBaseDispatcher::PutBlock(const char* data, quint32 length) {
     return PutBlockAt(data, length, 0);
 }
 
-int TBaseDispatcher::PutBlockAt(const char* data, quint32 length, qint64 releaseAtNs) {
+std::error_code TBaseDispatcher::PutBlockAt(const char* data, quint32 length,
+                                            qint64 releaseAtNs) {
     if (length == 0)
-        return 0;
+        return {};
     std::lock_guard lock(OutputSection);
     // Nothing takes bytes out of a ring whose writer has ended: refuse rather than queue
     // bytes that would never drain.
     if (OBuffer.empty())
-        return serial_error::kCommNotOpen;
+        return SerialErrc::comm_not_open;
     if (writerStopped_)
-        return serial_error::kDeviceWriteError;
+        return SerialErrc::write_failed;
     if (releaseAtNs != 0) {
         if (!timed_.bytes.isEmpty() || length > OBuffer.size())
-            return serial_error::kOutputBufferTooSmall;
+            return SerialErrc::output_buffer_too_small;
         timed_ = {QByteArray(data, length), releaseAtNs};
     } else {
         const quint32 free = OBuffer.size() - OBufHead;
         if (free < length)
-            return serial_error::kOutputBufferTooSmall;
+            return SerialErrc::output_buffer_too_small;
         std::memcpy(OBuffer.data() + OBufHead, data, length);
         OBufHead += length;
     }
     OutputEvent.set();
-    return 0;
+    return {};
 }
 
 qint64 TBaseDispatcher::UnsentBytes() {
@@ -370,7 +371,7 @@ void TBaseDispatcher::requestKill() {
     KillEvent.set();
 }
 
-int TBaseDispatcher::startThreads() {
+std::error_code TBaseDispatcher::startThreads() {
     std::lock_guard lock(DataSection);
     GeneralEvent.reset();
     DispActive = true;
@@ -392,7 +393,7 @@ int TBaseDispatcher::startThreads() {
         statusThread_ = std::make_unique<TStatusThread>(*this);
         ok = launch(*statusThread_);
     }
-    return ok ? 0 : -(syserr::kErrnoBase + ETIMEDOUT);
+    return ok ? std::error_code() : SerialErrc::threads_not_started;
 }
 
 namespace {
@@ -427,28 +428,25 @@ void TBaseDispatcher::threadStarted(const TDispatcherThread&) {
     GeneralEvent.set();
 }
 
-void TBaseDispatcher::threadEnded(TDispatcherThread& thread, int result) {
+void TBaseDispatcher::threadEnded(TDispatcherThread& thread, std::error_code result) {
     if (dynamic_cast<TWriteThread*>(&thread)) {
         writerStopped_ = true;
         discardOutput();
         WriterDone.set();
     }
-    if (result < 0)
+    if (result)
         requestKill();
     activeThreads_.fetch_sub(1);
-    if (result < 0 && errorHandler_) {
+    if (result && errorHandler_) {
         ThreadFailure failure;
         const WriteFailure write = writeFailure();
-        if (result == serial_error::kDeviceWriteError && write.error != 0)
+        if (result == SerialErrc::write_failed && write.error)
             failure.detail = writeFailureDetail(portName_, devicePath_, write.written, write.size,
                                                 write.error);
         else
             failure.detail = QStringLiteral("%1 (%2)").arg(portName_, deviceName(devicePath_));
         try {
-            // A thread's codes -2..-162 are input/output errors, out-of-memory included.
-            if (result <= -2 && result >= -162)
-                throw EInOutError(result);
-            raiseSerialError(result, devicePath_);
+            raiseThreadError(result);
         } catch (const Exception& e) {
             failure.className = exceptionClassName(e);
             failure.message = e.message();

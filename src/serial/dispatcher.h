@@ -1,7 +1,8 @@
 #pragma once
 // The worker behind an open port: the device handle, its line settings and control lines,
 // the output ring, the received-data queues and four threads (reader, dispatcher, writer,
-// status). Operations that can fail return 0 or a negative code. The threads are the worker's
+// status). Operations that can fail return an error code (serial_error_code.h), empty on
+// success. The threads are the worker's
 // own (dispatcher_threads.cpp holds their loops), so they are declared here with it.
 
 #include "serial/event.h"
@@ -44,17 +45,19 @@ public:
 
     // AComName: the device, as the naming of ports resolved it. FlowOpts: bit 0 DTR on, bit 1
     // RTS on, bit 4 DTR by handshake, bit 5 RTS by handshake.
-    int InitPort(const QString& AComName, qint32 Baud, quint16 Parity, quint16 DataBits,
-                 quint16 StopBits, quint16 InSize, quint16 OutSize, quint32 FlowOpts);
+    std::error_code InitPort(const QString& AComName, qint32 Baud, quint16 Parity, quint16 DataBits,
+                             quint16 StopBits, quint16 InSize, quint16 OutSize,
+                             quint32 FlowOpts);
     // 0 for rate, 5 for parity, 9 for data bits, 3 for stop bits keep the current value.
-    int SetLine(qint32 Baud, quint16 Parity, quint16 DataBits, quint16 StopBits);
-    // Queues all of the bytes or, when they do not fit the free part of the ring, none (-3006).
-    int PutBlock(const char* data, quint32 length);
+    std::error_code SetLine(qint32 Baud, quint16 Parity, quint16 DataBits, quint16 StopBits);
+    // Queues all of the bytes or, when they do not fit the free part of the ring, none
+    // (output_buffer_too_small).
+    std::error_code PutBlock(const char* data, quint32 length);
     // The same, and the writer puts them on the line no earlier than releaseAtNs of the
     // computer's clock (holding them two seconds at most). They wait beside the ring, not in
     // it: OutBuffUsed does not count them, and bytes queued before or during the hold are
-    // written at once. One such block waits at a time; another is refused (-3006) meanwhile.
-    int PutBlockAt(const char* data, quint32 length, qint64 releaseAtNs);
+    // written at once. One such block waits at a time; another is refused meanwhile.
+    std::error_code PutBlockAt(const char* data, quint32 length, qint64 releaseAtNs);
     // Blocks queued with PutBlockAt that the writer has put on the line.
     quint32 releasedBlocks() const { return releasedBlocks_.load(); }
     quint16 OutBuffUsed();
@@ -67,7 +70,7 @@ public:
     // The write that failed, if one did: the device layer's error, and how far the block it
     // was writing (one message, as the send cycle queues them) had got.
     struct WriteFailure {
-        int error = 0;
+        std::error_code error;
         qint64 written = 0;
         qint64 size = 0;
     };
@@ -78,16 +81,17 @@ public:
     void FlushInBuffer();
     // Discards queued output and input, stops the threads, closes the device.
     void DonePort();
-    int OpenCom(const QString& AComName);
+    std::error_code OpenCom(const QString& AComName);
     void CloseCom();
 
     // Writes of the device settings an open makes after InitPort.
-    int SetHWFlowOptions(bool outxCts, bool outxDsr, quint16 bufferFull, quint16 bufferResume);
-    int SetSWFlowOptions(bool outX, bool inX);
-    int SetXOnChar(quint8 c);
-    int SetXOffChar(quint8 c);
-    int SetDTR(bool on);
-    int SetRTS(bool on);
+    std::error_code SetHWFlowOptions(bool outxCts, bool outxDsr, quint16 bufferFull,
+                                     quint16 bufferResume);
+    std::error_code SetSWFlowOptions(bool outX, bool inX);
+    std::error_code SetXOnChar(quint8 c);
+    std::error_code SetXOffChar(quint8 c);
+    std::error_code SetDTR(bool on);
+    std::error_code SetRTS(bool on);
 
     bool portOpen() const;
     int ActiveThreads() const { return activeThreads_.load(); }
@@ -120,12 +124,12 @@ private:
     QByteArray takeOutput();  // the writer's take: everything in the ring, ring reset
     Timed takeTimed();        // the writer's take of the timed block, if there is one
     void discardOutput();
-    int writeSettings();  // needs DataSection
-    int startThreads();
+    std::error_code writeSettings();  // needs DataSection
+    std::error_code startThreads();
     void stopThreads();
     void freeBuffers();
     void requestKill();
-    void threadEnded(TDispatcherThread& thread, int result);
+    void threadEnded(TDispatcherThread& thread, std::error_code result);
     void queueReceived(const char* data, qint64 length);
     void dispatchReceived();
 
@@ -203,7 +207,7 @@ public:
 };
 
 // The worker's four threads. Each announces itself on start, runs until the worker's
-// KillThreads, and reports a negative result through the worker when it ends.
+// KillThreads, and reports its failure through the worker when it ends.
 class TDispatcherThread {
 public:
     explicit TDispatcherThread(TBaseDispatcher& owner) : owner_(owner) {}
@@ -216,8 +220,8 @@ public:
     virtual const char* name() const = 0;
 
 protected:
-    // The thread's work; returns 0 or a negative code.
-    virtual int Execute() = 0;
+    // The thread's work; returns its failure, empty when it ended as asked.
+    virtual std::error_code Execute() = 0;
     TBaseDispatcher& owner_;
 
 private:
@@ -237,7 +241,7 @@ public:
     const char* name() const override { return "TReadThread"; }
 
 protected:
-    int Execute() override;
+    std::error_code Execute() override;
 };
 
 class TWriteThread final : public TSerialThread {
@@ -246,7 +250,7 @@ public:
     const char* name() const override { return "TWriteThread"; }
 
 protected:
-    int Execute() override;
+    std::error_code Execute() override;
 
 private:
     enum class Outcome { Done, Flushed, Stop, Failed };
@@ -260,7 +264,7 @@ public:
     const char* name() const override { return "TStatusThread"; }
 
 protected:
-    int Execute() override;
+    std::error_code Execute() override;
 };
 
 class TDispThread final : public TDispatcherThread {
@@ -269,7 +273,7 @@ public:
     const char* name() const override { return "TDispThread"; }
 
 protected:
-    int Execute() override;
+    std::error_code Execute() override;
 };
 
 }  // namespace qev

@@ -15,10 +15,10 @@ namespace {
 
 constexpr int kReadBlock = 256;
 
-// A failure the thread ends on quietly: the handle is gone, or the device has gone away
+// A failure the reader ends on quietly: the handle is gone, or the device has gone away
 // (which the writer reports, once, when it next has something to write).
-bool quietEnd(int err) {
-    return err == syserr::kInvalidHandle || err == syserr::kDeviceGone;
+bool quietEnd(const std::error_code& err) {
+    return err == SerialErrc::invalid_handle || err == SerialErrc::device_gone;
 }
 
 }  // namespace
@@ -38,16 +38,16 @@ void TDispatcherThread::join() {
 
 void TDispatcherThread::run() {
     owner_.threadStarted(*this);
-    int result = 0;
+    std::error_code result;
     try {
         result = Execute();
     } catch (const std::bad_alloc&) {
-        result = -8;
+        result = SerialErrc::out_of_memory;
     }
     owner_.threadEnded(*this, result);
 }
 
-int TReadThread::Execute() {
+std::error_code TReadThread::Execute() {
     TBaseDispatcher& d = owner_;
     char block[kReadBlock];
     while (!d.KillThreads()) {
@@ -58,33 +58,33 @@ int TReadThread::Execute() {
             continue;
         for (;;) {
             qint64 got = 0;
-            const int err = d.device().read(block, kReadBlock, got);
-            if (err != 0) {
+            const std::error_code err = d.device().read(block, kReadBlock, got);
+            if (err) {
                 if (quietEnd(err))
-                    return 0;
+                    return {};
                 d.requestKill();
-                return serial_error::kDeviceReadError;
+                return SerialErrc::read_failed;
             }
             if (got == 0)
                 break;
             d.queueReceived(block, got);
         }
         if (w.kind == WaitResult::HangUp)
-            return 0;
+            return {};
     }
-    return 0;
+    return {};
 }
 
-int TDispThread::Execute() {
+std::error_code TDispThread::Execute() {
     TBaseDispatcher& d = owner_;
     while (!d.KillThreads()) {
         Event::waitAny({&d.QueueEvent, &d.ComEvent, &d.KillEvent}, 50);
         d.dispatchReceived();
     }
-    return 0;
+    return {};
 }
 
-int TStatusThread::Execute() {
+std::error_code TStatusThread::Execute() {
     TBaseDispatcher& d = owner_;
     bool lineGone = false;
     while (!d.KillThreads()) {
@@ -97,10 +97,10 @@ int TStatusThread::Execute() {
         // Line events are awaited so that a hang-up is seen, but nothing consumes them.
         lineGone = w.kind == WaitResult::HangUp;
     }
-    return 0;
+    return {};
 }
 
-int TWriteThread::Execute() {
+std::error_code TWriteThread::Execute() {
     TBaseDispatcher& d = owner_;
     while (!d.KillThreads()) {
         const int fired = Event::waitAny({&d.OutputEvent, &d.OutFlushEvent, &d.KillEvent}, 100);
@@ -126,12 +126,12 @@ int TWriteThread::Execute() {
         }
         if (outcome == Outcome::Failed) {
             d.requestKill();
-            return serial_error::kDeviceWriteError;
+            return SerialErrc::write_failed;
         }
         if (outcome == Outcome::Stop)
-            return 0;
+            return {};
     }
-    return 0;
+    return {};
 }
 
 // Sleeps until shortly before the instant, then spins, looking for a flush, the end or other
@@ -141,12 +141,7 @@ int TWriteThread::Execute() {
 // before the timed bytes were queued. A hold ends after kMaxHold all the same, in case the
 // clock was set back meanwhile.
 TWriteThread::Outcome TWriteThread::holdUntil(qint64 releaseAtNs) {
-#ifdef _WIN32
-    constexpr qint64 kSpinNs = 20'000'000;  // the system's timer ticks every 15.6 ms
-#else
-    // Short: a writer that had spun for 3 ms was preempted inside its write a tenth of the time.
-    constexpr qint64 kSpinNs = 1'000'000;
-#endif
+    const qint64 kSpinNs = Event::spinBeforeNs();
     constexpr auto kMaxHold = std::chrono::seconds(2);
     TBaseDispatcher& d = owner_;
     const auto giveUp = std::chrono::steady_clock::now() + kMaxHold;
@@ -181,8 +176,9 @@ TWriteThread::Outcome TWriteThread::writeBlock(const QByteArray& block) {
     const auto dropRest = qScopeGuard([&] { d.unwritten_ -= block.size() - done; });
     while (done < block.size()) {
         qint64 written = 0;
-        const int err = d.device().write(block.constData() + done, block.size() - done, written);
-        if (err != 0) {
+        const std::error_code err =
+            d.device().write(block.constData() + done, block.size() - done, written);
+        if (err) {
             if (d.KillThreads())
                 return Outcome::Stop;  // the port is closing: what is dropped is meant to be
             // Whatever the error, the message did not leave whole: it is a failure, told with

@@ -2,6 +2,8 @@
 // A waitable flag that a descriptor wait (poll) can watch, so that device waits can be cut
 // short by another thread. Auto-reset events are consumed by the wait that returns them.
 
+#include <QtGlobal>
+
 #include <initializer_list>
 
 namespace qev {
@@ -31,9 +33,13 @@ public:
     // Index of the first event that fired (auto-reset ones are consumed), or -1 on time-out.
     static int waitAny(std::initializer_list<Event*> events, int timeoutMs);
 
+    // How long before an instant a timed wait stops sleeping and spins, in nanoseconds: what a
+    // sleep on this platform may overrun by, so that the waiting thread is running at the
+    // instant rather than being woken for it.
+    static qint64 spinBeforeNs();
+
     // For device waits of the platform layer.
     NativeEvent handle() const { return fd_; }
-    bool manual() const { return reset_ == Manual; }
     // Called after a descriptor wait saw handle() readable: true when this wait owns the
     // event (an auto-reset one may have been taken by another waiter in between).
     bool claim();

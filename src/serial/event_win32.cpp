@@ -66,4 +66,8 @@ int Event::waitAny(std::initializer_list<Event*> events, int timeoutMs) {
     return -1;
 }
 
+qint64 Event::spinBeforeNs() {
+    return 20'000'000;  // the system's timer ticks every 15.6 ms
+}
+
 }  // namespace qev

@@ -1,8 +1,10 @@
 #pragma once
-// The platform device layer: the only code that asks the operating system for serial ports.
-// Results are 0 or a positive system error number from syserr; the worker negates them.
+// The platform device layer: the code that talks to the operating system about an open port.
+// Failures are error codes: QEV's own (SerialErrc) for what the worker tells apart, the system's
+// for the rest.
 
 #include "serial/event.h"
+#include "serial/serial_error_code.h"
 
 #include <QString>
 
@@ -10,20 +12,6 @@
 #include <memory>
 
 namespace qev {
-
-namespace syserr {
-constexpr int kFileNotFound = 2;  // no such device
-constexpr int kPathNotFound = 3;
-constexpr int kTooManyOpenFiles = 4;
-constexpr int kAccessDenied = 5;  // another program holds the port
-constexpr int kInvalidHandle = 6;
-constexpr int kNotEnoughMemory = 8;
-constexpr int kPermissionDenied = 2013;    // the user may not open the device
-constexpr int kDeviceGone = 2014;          // the device went away (unplugged, hung up)
-constexpr int kNotSerialDevice = 2015;     // a file, pipe, folder or other device, not a port
-constexpr int kErrnoBase = 100000;         // + errno: any other platform failure
-constexpr int kUnexaminableBase = 200000;  // + errno: the path could not be looked at
-}  // namespace syserr
 
 // The settings a write of the device's line state carries.
 struct LineSettings {
@@ -63,21 +51,21 @@ public:
     virtual ~SerialDevice() = default;
 
     // Opens the named device exclusively, without blocking.
-    virtual int open(const QString& devicePath) = 0;
+    virtual std::error_code open(const QString& devicePath) = 0;
     virtual bool isOpen() const = 0;
     // Closes the handle as it stands; output still queued is the caller's to purge first.
     virtual void close() = 0;
 
-    virtual int setupQueues(int inSize, int outSize) = 0;
-    virtual int getState(LineSettings& settings) = 0;
-    virtual int setState(const LineSettings& settings) = 0;
+    virtual std::error_code setupQueues(int inSize, int outSize) = 0;
+    virtual std::error_code getState(LineSettings& settings) = 0;
+    virtual std::error_code setState(const LineSettings& settings) = 0;
     virtual void setControlLine(ControlLine line, bool on) = 0;  // failure ignored
     virtual quint32 modemStatus() = 0;
 
     // Writes what the device takes now; written may be 0 (the write is pending).
-    virtual int write(const char* data, qint64 length, qint64& written) = 0;
+    virtual std::error_code write(const char* data, qint64 length, qint64& written) = 0;
     // Reads what has arrived; got 0 when nothing has.
-    virtual int read(char* data, qint64 length, qint64& got) = 0;
+    virtual std::error_code read(char* data, qint64 length, qint64& got) = 0;
     // Wait for room to write / for received data, or for one of the events.
     virtual WaitResult waitWritable(int timeoutMs, std::initializer_list<Event*> wake) = 0;
     virtual WaitResult waitReadable(int timeoutMs, std::initializer_list<Event*> wake) = 0;

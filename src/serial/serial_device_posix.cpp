@@ -22,31 +22,29 @@ namespace qev {
 
 namespace {
 
-int systemError(int err) {
+// The outcomes the worker tells apart as QEV's own codes; the rest as the system's.
+std::error_code failure(int err) {
     switch (err) {
         case ENOENT:
         case ENODEV:
         case ENXIO:
         case ENOTDIR:
-            return syserr::kFileNotFound;
+            return SerialErrc::device_missing;
         case EBUSY:
         case EWOULDBLOCK:
-            return syserr::kAccessDenied;
+            return SerialErrc::device_busy;
         case EACCES:
         case EPERM:
         case EROFS:
-            return syserr::kPermissionDenied;
-        case EMFILE:
-        case ENFILE:
-            return syserr::kTooManyOpenFiles;
+            return SerialErrc::access_denied;
         case ENOMEM:
-            return syserr::kNotEnoughMemory;
+            return SerialErrc::out_of_memory;
         case EBADF:
-            return syserr::kInvalidHandle;
+            return SerialErrc::invalid_handle;
         case EIO:
-            return syserr::kDeviceGone;
+            return SerialErrc::device_gone;
         default:
-            return syserr::kErrnoBase + err;
+            return systemError(err);
     }
 }
 
@@ -98,9 +96,9 @@ class PosixSerialDevice final : public SerialDevice {
 public:
     ~PosixSerialDevice() override { close(); }
 
-    int open(const QString& devicePath) override {
+    std::error_code open(const QString& devicePath) override {
         if (fd_ >= 0)
-            return syserr::kAccessDenied;
+            return SerialErrc::device_busy;
         // Only a terminal that can be a port is opened at all: opening a pipe can release a
         // program waiting at its other end, /dev/ptmx makes a new terminal, /dev/tty is the
         // user's own, and a file or folder is no port whatever the open says.
@@ -109,40 +107,40 @@ public:
             case DeviceCheck::Serial:
                 break;
             case DeviceCheck::Missing:
-                return syserr::kFileNotFound;
+                return SerialErrc::device_missing;
             case DeviceCheck::NotSerial:
-                return syserr::kNotSerialDevice;
+                return SerialErrc::not_serial_device;
             case DeviceCheck::Unexaminable:
-                return syserr::kUnexaminableBase + check.error;
+                return SerialErrc::unexaminable;
         }
         const QByteArray native = QFile::encodeName(devicePath);
         const int fd = ::open(native.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
         if (fd < 0)
-            return systemError(errno);
+            return failure(errno);
         // Checked again on what was opened: the name may lead elsewhere by now.
         struct stat st {};
         if (::fstat(fd, &st) != 0 || !S_ISCHR(st.st_mode) || !::isatty(fd)) {
             ::close(fd);
-            return syserr::kNotSerialDevice;
+            return SerialErrc::not_serial_device;
         }
         // The kernel lets root open a line that another program holds exclusively; its mark
         // is read before ours is set, so that root is refused as anyone else.
         int held = 0;
         if (::ioctl(fd, TIOCGEXCL, &held) == 0 && held != 0) {
             ::close(fd);
-            return syserr::kAccessDenied;
+            return SerialErrc::device_busy;
         }
         // flock is what holds against every other user, root included; TIOCEXCL adds the
         // kernel's own refusal of further opens by ordinary users.
         if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
             const int err = errno;
             ::close(fd);
-            return err == EWOULDBLOCK ? syserr::kAccessDenied : systemError(err);
+            return err == EWOULDBLOCK ? std::error_code(SerialErrc::device_busy) : failure(err);
         }
         ::ioctl(fd, TIOCEXCL);
         fd_ = fd;
         pseudoTerminal_ = isPseudoTerminal(st);
-        return 0;
+        return {};
     }
 
     bool isOpen() const override { return fd_ >= 0; }
@@ -156,15 +154,15 @@ public:
         fd_ = -1;
     }
 
-    int setupQueues(int, int) override {
+    std::error_code setupQueues(int, int) override {
         // The driver's queues are its own on this platform.
-        return fd_ >= 0 ? 0 : syserr::kInvalidHandle;
+        return fd_ >= 0 ? std::error_code() : SerialErrc::invalid_handle;
     }
 
-    int getState(LineSettings& s) override {
+    std::error_code getState(LineSettings& s) override {
         termios t{};
         if (::tcgetattr(fd_, &t) != 0)
-            return systemError(errno);
+            return failure(errno);
         s.baud = speedBaud(cfgetospeed(&t));
         switch (t.c_cflag & CSIZE) {
             case CS5:
@@ -203,16 +201,16 @@ public:
         s.rtsEnable = rtsEnable_;
         s.xonLim = xonLim_;
         s.xoffLim = xoffLim_;
-        return 0;
+        return {};
     }
 
-    int setState(const LineSettings& s) override {
+    std::error_code setState(const LineSettings& s) override {
         termios t{};
         if (::tcgetattr(fd_, &t) != 0)
-            return systemError(errno);
+            return failure(errno);
         speed_t speed;
         if (!speedCode(s.baud, speed))
-            return syserr::kErrnoBase + EINVAL;
+            return systemError(EINVAL);
         ::cfmakeraw(&t);
         t.c_cflag &= ~tcflag_t(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
         t.c_cflag |= CLOCAL | CREAD | HUPCL;
@@ -255,12 +253,12 @@ public:
         cfsetispeed(&t, speed);
         cfsetospeed(&t, speed);
         if (::tcsetattr(fd_, TCSANOW, &t) != 0)
-            return systemError(errno);
+            return failure(errno);
         dtrEnable_ = s.dtrEnable;
         rtsEnable_ = s.rtsEnable;
         xonLim_ = s.xonLim;
         xoffLim_ = s.xoffLim;
-        return 0;
+        return {};
     }
 
     void setControlLine(ControlLine line, bool on) override {
@@ -276,38 +274,38 @@ public:
         return quint32(bits);
     }
 
-    int write(const char* data, qint64 length, qint64& written) override {
+    std::error_code write(const char* data, qint64 length, qint64& written) override {
         written = 0;
         for (;;) {
             const ssize_t n = ::write(fd_, data, size_t(length));
             if (n >= 0) {
                 written = n;
-                return 0;
+                return {};
             }
             if (errno == EINTR)
                 continue;
             if (errno == EAGAIN)
-                return 0;
-            return systemError(errno);
+                return {};
+            return failure(errno);
         }
     }
 
-    int read(char* data, qint64 length, qint64& got) override {
+    std::error_code read(char* data, qint64 length, qint64& got) override {
         got = 0;
         for (;;) {
             const ssize_t n = ::read(fd_, data, size_t(length));
             if (n > 0) {
                 got = n;
-                return 0;
+                return {};
             }
             // With VMIN and VTIME 0 an empty read is "nothing yet"; a hang-up shows in poll.
             if (n == 0)
-                return 0;
+                return {};
             if (errno == EINTR)
                 continue;
             if (errno == EAGAIN)
-                return 0;
-            return systemError(errno);
+                return {};
+            return failure(errno);
         }
     }
 

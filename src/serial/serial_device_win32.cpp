@@ -20,22 +20,31 @@ constexpr DWORD kEventMask = EV_RXCHAR | EV_CTS | EV_DSR | EV_RLSD | EV_BREAK | 
 constexpr DWORD kReadPendingMs = 200;
 constexpr DWORD kCancelWaitMs = 2000;
 
-int systemError(DWORD err) {
+// The outcomes the worker tells apart as QEV's own codes; the rest as the system's.
+std::error_code failure(DWORD err) {
     switch (err) {
+        case ERROR_FILE_NOT_FOUND:
+        case ERROR_PATH_NOT_FOUND:
+            return SerialErrc::device_missing;
         // Another open holds the port: the driver says access denied, a sharing check (as
         // some systems make for devices too) says sharing violation.
         case ERROR_SHARING_VIOLATION:
         case ERROR_ACCESS_DENIED:
-            return syserr::kAccessDenied;
+            return SerialErrc::device_busy;
+        case ERROR_INVALID_HANDLE:
+            return SerialErrc::invalid_handle;
+        case ERROR_NOT_ENOUGH_MEMORY:
+        case ERROR_OUTOFMEMORY:
+            return SerialErrc::out_of_memory;
         default:
-            return int(err);
+            return systemError(int(err));
     }
 }
 
 // A failing call that leaves no error number still fails.
-int lastError() {
+std::error_code lastError() {
     const DWORD err = ::GetLastError();
-    return err == 0 ? int(ERROR_GEN_FAILURE) : systemError(err);
+    return failure(err == 0 ? ERROR_GEN_FAILURE : err);
 }
 
 // The port's name in the device namespace ("COM3"), in one case, for the claim below.
@@ -72,9 +81,9 @@ public:
         ::CloseHandle(rxEvent_);
     }
 
-    int open(const QString& devicePath) override {
+    std::error_code open(const QString& devicePath) override {
         if (h_ != INVALID_HANDLE_VALUE)
-            return syserr::kAccessDenied;
+            return SerialErrc::device_busy;
         // Drivers refuse a second open of a port; not every system's do (Wine's serial
         // devices let it happen). A named claim keeps two of our opens off one port, and
         // it goes with the process if that dies.
@@ -82,13 +91,13 @@ public:
                                 reinterpret_cast<LPCWSTR>(claimName(devicePath).utf16()));
         if (claim_ != nullptr && ::GetLastError() == ERROR_ALREADY_EXISTS) {
             release();
-            return syserr::kAccessDenied;
+            return SerialErrc::device_busy;
         }
         const HANDLE h = ::CreateFileW(reinterpret_cast<LPCWSTR>(devicePath.utf16()),
                                        GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                                        FILE_FLAG_OVERLAPPED | FILE_ATTRIBUTE_NORMAL, nullptr);
         if (h == INVALID_HANDLE_VALUE) {
-            const int err = lastError();
+            const std::error_code err = lastError();
             release();
             return err;
         }
@@ -96,7 +105,7 @@ public:
         COMMTIMEOUTS timeouts{};
         timeouts.ReadIntervalTimeout = MAXDWORD;
         if (!::SetCommTimeouts(h, &timeouts)) {
-            const int err = lastError();
+            const std::error_code err = lastError();
             ::CloseHandle(h);
             release();
             return err;
@@ -105,7 +114,7 @@ public:
         ::SetCommMask(h, kEventMask);
         h_ = h;
         errors_ = 0;
-        return 0;
+        return {};
     }
 
     bool isOpen() const override { return h_ != INVALID_HANDLE_VALUE; }
@@ -131,11 +140,11 @@ public:
         release();
     }
 
-    int setupQueues(int inSize, int outSize) override {
-        return ::SetupComm(h_, DWORD(inSize), DWORD(outSize)) ? 0 : lastError();
+    std::error_code setupQueues(int inSize, int outSize) override {
+        return ::SetupComm(h_, DWORD(inSize), DWORD(outSize)) ? std::error_code() : lastError();
     }
 
-    int getState(LineSettings& s) override {
+    std::error_code getState(LineSettings& s) override {
         DCB dcb{};
         dcb.DCBlength = sizeof dcb;
         if (!::GetCommState(h_, &dcb))
@@ -159,10 +168,10 @@ public:
         s.xoffChar = quint8(dcb.XoffChar);
         s.xonLim = dcb.XonLim;
         s.xoffLim = dcb.XoffLim;
-        return 0;
+        return {};
     }
 
-    int setState(const LineSettings& s) override {
+    std::error_code setState(const LineSettings& s) override {
         // Fields the layer does not set keep what the driver reported.
         DCB dcb{};
         dcb.DCBlength = sizeof dcb;
@@ -187,7 +196,7 @@ public:
         dcb.XoffChar = char(s.xoffChar);
         dcb.XonLim = s.xonLim;
         dcb.XoffLim = s.xoffLim;
-        return ::SetCommState(h_, &dcb) ? 0 : lastError();
+        return ::SetCommState(h_, &dcb) ? std::error_code() : lastError();
     }
 
     void setControlLine(ControlLine line, bool on) override {
@@ -203,18 +212,18 @@ public:
 
     // One overlapped write at a time: a call while one is pending collects it when it has
     // ended (the caller passes the same bytes again until it has been told they were taken).
-    int write(const char* data, qint64 length, qint64& written) override {
+    std::error_code write(const char* data, qint64 length, qint64& written) override {
         written = 0;
         DWORD n = 0;
         if (writePending_) {
             if (::GetOverlappedResult(h_, &write_.ov, &n, FALSE)) {
                 writePending_ = false;
                 written = n;
-                return 0;
+                return {};
             }
             const DWORD err = ::GetLastError();
             if (err == ERROR_IO_INCOMPLETE)
-                return 0;
+                return {};
             writePending_ = false;
             return aborted(err, length, written);
         }
@@ -222,38 +231,38 @@ public:
         if (::WriteFile(h_, buffer_.data(), DWORD(length), nullptr, write_.start())) {
             if (::GetOverlappedResult(h_, &write_.ov, &n, TRUE))
                 written = n;
-            return 0;
+            return {};
         }
         const DWORD err = ::GetLastError();
         if (err == ERROR_IO_PENDING) {
             writePending_ = true;
-            return 0;
+            return {};
         }
         return aborted(err, length, written);
     }
 
-    int read(char* data, qint64 length, qint64& got) override {
+    std::error_code read(char* data, qint64 length, qint64& got) override {
         got = 0;
         // Ask only for what has arrived: a read for more may wait (some drivers ignore the
         // time-outs that should end it at once).
         const DWORD queued = inQueue();
         if (queued == 0)
-            return 0;
+            return {};
         DWORD n = 0;
         if (!::ReadFile(h_, data, DWORD(qMin<qint64>(length, queued)), nullptr, read_.start())) {
             const DWORD err = ::GetLastError();
             if (err != ERROR_IO_PENDING)
-                return err == ERROR_OPERATION_ABORTED ? 0 : systemError(err);
+                return err == ERROR_OPERATION_ABORTED ? std::error_code() : failure(err);
             // The block is the caller's: the read must be over before this returns.
             if (::WaitForSingleObject(read_.ov.hEvent, kReadPendingMs) != WAIT_OBJECT_0)
                 ::CancelIoEx(h_, &read_.ov);
         }
         if (!::GetOverlappedResult(h_, &read_.ov, &n, TRUE)) {
             const DWORD err = ::GetLastError();
-            return err == ERROR_OPERATION_ABORTED ? 0 : systemError(err);
+            return err == ERROR_OPERATION_ABORTED ? std::error_code() : failure(err);
         }
         got = n;
-        return 0;
+        return {};
     }
 
     WaitResult waitWritable(int timeoutMs, std::initializer_list<Event*> wake) override {
@@ -318,11 +327,11 @@ private:
     }
 
     // An aborted write (a purge) counts as taken: what was left of it is meant to be dropped.
-    static int aborted(DWORD err, qint64 length, qint64& written) {
+    static std::error_code aborted(DWORD err, qint64 length, qint64& written) {
         if (err != ERROR_OPERATION_ABORTED)
-            return systemError(err);
+            return failure(err);
         written = length;
-        return 0;
+        return {};
     }
 
     // Waits for the device's event or one of the caller's; the caller's come first, so that a

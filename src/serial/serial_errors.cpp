@@ -20,15 +20,7 @@
 #include <cxxabi.h>
 #endif
 
-#ifdef _WIN32
-#include <windows.h>
-#endif
-
 namespace qev {
-
-namespace {
-QString systemText(int error);
-}  // namespace
 
 ENoPortSelected::ENoPortSelected()
     : EOpenComm(QStringLiteral("The ComNumber property of the TComPort has not been set"),
@@ -117,31 +109,19 @@ QString ThreadFailure::text() const {
     return text;
 }
 
-QString writeFailureCause(int error) {
-    switch (error) {
-        case syserr::kDeviceGone:
-        case syserr::kFileNotFound:
-        case syserr::kPathNotFound:
-            return QStringLiteral("the adapter was unplugged or stopped answering. Check its "
-                                  "cable and plug, then send again");
-        case syserr::kInvalidHandle:
-            return QStringLiteral("the port's handle was closed under it. Send again");
-        case syserr::kAccessDenied:
-        case syserr::kPermissionDenied:
-            return QStringLiteral("the system refused the write. Send again");
-        default:
-            break;
-    }
-    if (error >= syserr::kErrnoBase && error < syserr::kUnexaminableBase)
-        return QStringLiteral("the system said: %1")
-            .arg(QString::fromLocal8Bit(std::strerror(error - syserr::kErrnoBase)));
-    const QString text = systemText(error);
-    return text.isEmpty() ? QStringLiteral("the system reported error %1").arg(error)
-                          : QStringLiteral("the system said: %1").arg(text);
+QString writeFailureCause(const std::error_code& error) {
+    if (error == SerialErrc::device_gone || error == SerialErrc::device_missing)
+        return QStringLiteral("the adapter was unplugged or stopped answering. Check its cable and "
+                              "plug, then send again");
+    if (error == SerialErrc::invalid_handle)
+        return QStringLiteral("the port's handle was closed under it. Send again");
+    if (error == SerialErrc::device_busy || error == SerialErrc::access_denied)
+        return QStringLiteral("the system refused the write. Send again");
+    return QStringLiteral("the system said: %1").arg(QString::fromStdString(error.message()));
 }
 
 QString writeFailureDetail(const QString& port, const QString& devicePath, qint64 written,
-                           qint64 size, int error) {
+                           qint64 size, const std::error_code& error) {
     const QString where = port.isEmpty() || port == devicePath
                               ? deviceName(devicePath)
                               : QStringLiteral("%1 (%2)").arg(port, deviceName(devicePath));
@@ -162,30 +142,16 @@ EMessageNotSent EMessageNotSent::notReleased(const QString& devicePath) {
 
 namespace {
 
-// The system's own text for an error number, where the system has texts for them.
-QString systemText([[maybe_unused]] int error) {
-#ifdef _WIN32
-    wchar_t buffer[512];
-    const DWORD n = ::FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                     nullptr, DWORD(error), 0, buffer, 512, nullptr);
-    if (n > 0)
-        return QString::fromWCharArray(buffer, int(n)).trimmed();
-#endif
-    return QString();
-}
-
 QString inOutMessage(int code) {
-    QString text = inOutErrorText(code);
-    if (text.isNull())
-        text = systemText(-code);
-    if (text.isEmpty())
-        text = QStringLiteral("I/O error %1").arg(-code);
-    return text;
+    const QString text = inOutErrorText(code);
+    return text.isNull() ? QStringLiteral("I/O error %1").arg(-code) : text;
 }
 
 }  // namespace
 
 EInOutError::EInOutError(int code) : Exception(inOutMessage(code)), errorCode_(-code) {}
+
+EInOutError::EInOutError(int error, QString text) : Exception(std::move(text)), errorCode_(error) {}
 
 QString inOutErrorText(int code) {
     switch (code) {
@@ -262,42 +228,55 @@ QString exceptionClassName(const std::exception& e) {
     return name.section(QStringLiteral("::"), -1);
 }
 
-void raiseSerialError(int code, const QString& devicePath) {
-    using namespace serial_error;
-    switch (code) {
-        case kBadId:
-            throw EBadId();
-        case kCommNotOpen:
-            throw ECommNotOpen();
-        case kAlreadyOpen:
-            throw EAlreadyOpen(portHolderText(devicePath));
-        case kNoPortSelected:
-            throw ENoPortSelected();
-        case kAccessDenied:
-            throw EPortAccessDenied(deviceName(devicePath));
-        case kNotSerialDevice: {
-            // The same words as the check that refused it, where that check did.
-            const QString what = examineDevice(devicePath).what;
-            throw ENotSerialDevice(devicePath, what.isEmpty() ? fileKindText(devicePath) : what);
+void raiseSerialError(const std::error_code& error, const QString& devicePath) {
+    if (error.category() == serialCategory()) {
+        switch (SerialErrc(error.value())) {
+            case SerialErrc::device_missing:
+            case SerialErrc::device_gone:
+                throw EBadId();
+            case SerialErrc::device_busy:
+                throw EAlreadyOpen(portHolderText(devicePath));
+            case SerialErrc::access_denied:
+                throw EPortAccessDenied(deviceName(devicePath));
+            case SerialErrc::not_serial_device: {
+                // The same words as the check that refused it, where that check did.
+                const QString what = examineDevice(devicePath).what;
+                throw ENotSerialDevice(devicePath,
+                                       what.isEmpty() ? fileKindText(devicePath) : what);
+            }
+            case SerialErrc::unexaminable:
+                throw EPortUnexaminable(devicePath, examineDevice(devicePath).error);
+            case SerialErrc::output_buffer_too_small:
+                throw EOutputBufferTooSmall();
+            case SerialErrc::comm_not_open:
+                throw ECommNotOpen();
+            case SerialErrc::out_of_memory:
+                throw EOutOfMemory();
+            case SerialErrc::invalid_handle:
+                throw EInOutError(-6);
+            case SerialErrc::write_failed:
+                throw EInOutError(serial_error::kDeviceWriteError);
+            case SerialErrc::read_failed:
+                throw EInOutError(serial_error::kDeviceReadError);
+            case SerialErrc::threads_not_started:
+                break;
         }
-        case kOutputBufferTooSmall:
-            throw EOutputBufferTooSmall();
-        case -8:
-            throw EOutOfMemory();
-        default:
-            break;
     }
-    if (code <= -2 && code >= -162)
-        throw EInOutError(code);
-    if (code <= -syserr::kUnexaminableBase)
-        throw EPortUnexaminable(devicePath, -code - syserr::kUnexaminableBase);
-    if (code <= -syserr::kErrnoBase) {
-        const int err = -code - syserr::kErrnoBase;
-        throw ESerialException(QStringLiteral("The serial port failed: %1")
-                                   .arg(QString::fromLocal8Bit(std::strerror(err))),
-                               0);
-    }
-    throw ESerialException(QStringLiteral("The serial port failed (error %1)").arg(code), 0);
+    if (isSystemError(error))
+        raiseSystemError(error);
+    throw ESerialException(QStringLiteral("The serial port failed: %1")
+                               .arg(QString::fromStdString(error.message())),
+                           0);
+}
+
+void raiseThreadError(const std::error_code& error) {
+    if (error == SerialErrc::write_failed)
+        throw EInOutError(serial_error::kDeviceWriteError);
+    if (error == SerialErrc::read_failed)
+        throw EInOutError(serial_error::kDeviceReadError);
+    if (error == SerialErrc::out_of_memory)
+        throw EInOutError(-8);
+    raiseSerialError(error, {});
 }
 
 }  // namespace qev

@@ -2,6 +2,7 @@
 // The errors of the serial port layer, with their codes and texts.
 
 #include "base/exception.h"
+#include "serial/serial_error_code.h"
 
 #include <exception>
 #include <functional>
@@ -123,8 +124,10 @@ private:
 // The runtime's input/output error; ErrorCode is the positive error number.
 class EInOutError : public Exception {
 public:
-    // code is the layer's negative code, -2..-162.
+    // code is the layer's negative code, -2..-162, with the layer's text for it.
     explicit EInOutError(int code);
+    // A system error number with the text that says what it is.
+    EInOutError(int error, QString text);
     int ErrorCode() const noexcept { return errorCode_; }
 
 private:
@@ -157,15 +160,20 @@ QString inOutErrorText(int code);
 QString deviceName(const QString& devicePath);
 
 // Why a write to the device failed with the device layer's error, in words a user can act on.
-QString writeFailureCause(int error);
+QString writeFailureCause(const std::error_code& error);
 
 // What a failed write did, for the failure's detail: "COM3 (/dev/ttyUSB0): 5 of the message's
 // 82 bytes left before the write failed: <cause>".
 QString writeFailureDetail(const QString& port, const QString& devicePath, qint64 written,
-                           qint64 size, int error);
+                           qint64 size, const std::error_code& error);
 
-// Raises the exception for a failing (negative) result of the worker or the device layer.
-// devicePath names the device in messages that need it.
-[[noreturn]] void raiseSerialError(int code, const QString& devicePath);
+// Raises the exception, with the texts the port component gives, for a failure of the worker or
+// the device layer. devicePath names the device in messages that need it.
+[[noreturn]] void raiseSerialError(const std::error_code& error, const QString& devicePath);
+// A failure of the system's own (serial_error_code.h), as this platform reports it.
+[[noreturn]] void raiseSystemError(const std::error_code& error);
+// The same for the failure a worker thread ended on: its reads and writes are input/output
+// errors ("Device read error", "Device write error").
+[[noreturn]] void raiseThreadError(const std::error_code& error);
 
 }  // namespace qev

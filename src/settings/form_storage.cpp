@@ -141,9 +141,7 @@ void TFormStorage::RestoreFormPlacement() {
     saved_ = false;
     const qint32 stored =
         appStorage_->ReadInteger(TSettingsStore::ConcatPaths({appStoragePath_, kVersionName}), 0);
-    static_assert(kVersionCheck == fpvcCheckGreaterEqual);
-    if (stored >= kVersion) {
-        restored_ = true;
+    if (restoresVersion(stored)) {
         LoadObjectsProps(parent(), StoredProps());
     }
     // Also when skipped: the next save then writes the current values over the stale ones.

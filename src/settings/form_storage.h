@@ -28,8 +28,6 @@
 
 namespace qev {
 
-enum TFormPlacementVersionCheck { fpvcNocheck, fpvcCheckGreaterEqual, fpvcCheckEqual };
-
 class TFormStorage : public QObject {
     Q_OBJECT
 
@@ -40,12 +38,13 @@ public:
     explicit TFormStorage(QObject* owner);
 
     // The settings in force: the path below the store, in which "%FORM_NAME%" stands for the
-    // owner's object name; the version written as FormVersion, and the check a stored version
-    // must pass to be restored (a missing one reads as 0 and passes, a negative one fails).
+    // owner's object name; the version written as FormVersion.
     static constexpr QLatin1StringView kAppStoragePath{"%FORM_NAME%\\"};
     static constexpr QLatin1StringView kVersionName{"FormVersion"};
     static constexpr int kVersion = 0;
-    static constexpr TFormPlacementVersionCheck kVersionCheck = fpvcCheckGreaterEqual;
+    // The check a stored version must pass to be restored, "greater or equal": a missing one
+    // reads as 0 and passes, a negative one fails.
+    static constexpr bool restoresVersion(qint32 stored) { return stored >= kVersion; }
 
     TSettingsStore* AppStorage() const { return appStorage_; }
     void setAppStorage(TSettingsStore* store) { appStorage_ = store; }

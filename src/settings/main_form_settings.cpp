@@ -19,7 +19,7 @@ QString valuePath(QLatin1StringView control, QLatin1StringView property) {
 // The window restores nothing from a store of a version it does not know.
 bool restorable(TSettingsStore& store) {
     const QString path = TSettingsStore::ConcatPaths({kMainFormName, TFormStorage::kVersionName});
-    return store.ReadInteger(path, 0) >= TFormStorage::kVersion;
+    return TFormStorage::restoresVersion(store.ReadInteger(path, 0));
 }
 
 }  // namespace

@@ -20,22 +20,22 @@ namespace {
 
 struct WriteFault {
     const char* name;
-    int error;  // the device layer's, as the platform's errno becomes it; 0: the line stalls
+    std::error_code error;  // the device layer's, as the platform's errno becomes it; none: stalls
     qint64 taken;
     bool pseudoTerminal;
     const char* told;  // what the detail must say
 };
 
 const WriteFault kFaults[] = {
-    {"EIO after 5 bytes: unplugged", syserr::kDeviceGone, 5, false,
+    {"EIO after 5 bytes: unplugged", SerialErrc::device_gone, 5, false,
      "5 of the message's 82 bytes left before the write failed: the adapter was unplugged"},
-    {"ENXIO at once", syserr::kFileNotFound, 0, false,
+    {"ENXIO at once", SerialErrc::device_missing, 0, false,
      "none of the message's 82 bytes left before the write failed: the adapter was unplugged"},
-    {"EBADF after 44 bytes", syserr::kInvalidHandle, 44, false,
+    {"EBADF after 44 bytes", SerialErrc::invalid_handle, 44, false,
      "44 of the message's 82 bytes left before the write failed: the port's handle was closed"},
-    {"EPIPE after 40 bytes, a pty", syserr::kErrnoBase + EPIPE, 40, true,
+    {"EPIPE after 40 bytes, a pty", systemError(EPIPE), 40, true,
      "40 of the message's 82 bytes left before the write failed: the system said: Broken pipe"},
-    {"stalled after 40 bytes", 0, 40, false, "the line took 40 of its 82 bytes, then no more"},
+    {"stalled after 40 bytes", {}, 40, false, "the line took 40 of its 82 bytes, then no more"},
 };
 
 void PrintTo(const WriteFault& fault, std::ostream* os) {
@@ -75,7 +75,7 @@ TEST_P(SendFaults, TheWindowShowsTheFailureAndItsStatusSaysNotSent) {
     const QString shown = boxes.texts().join('|');
     EXPECT_EQ(boxes.boxes().size(), 1) << shown;
     EXPECT_TRUE(shown.contains(QString::fromLatin1(GetParam().told))) << shown;
-    if (GetParam().error != 0) {
+    if (GetParam().error) {
         EXPECT_TRUE(shown.startsWith("Exception EInOutError in a serial port thread: Device "
                                      "write error.\nCOM1 ("))
             << shown;

@@ -138,14 +138,14 @@ TEST_F(DeviceCalls, SendCycleDrivesTheDeviceInOrder) {
 }
 
 TEST_F(DeviceCalls, FailedOpenStepsLeaveNothingOpen) {
-    record.openError = syserr::kFileNotFound;
+    record.openError = SerialErrc::device_missing;
     EXPECT_THROW(transmit(port, 0, "x", [] {}), EBadId);
     EXPECT_EQ(record.names(),
               QStringList{QStringLiteral("open ") + resolveDeviceName(comDeviceName(1))});
 
     record.clear();
-    record.openError = 0;
-    record.setStateError = syserr::kErrnoBase + EINVAL;
+    record.openError = std::error_code();
+    record.setStateError = systemError(EINVAL);
     EXPECT_THROW(transmit(port, 0, "x", [] {}), ESerialException);
     const QStringList calls = record.names();
     EXPECT_FALSE(port.Open());
@@ -225,7 +225,7 @@ private:
 
 TEST(WorkerThreads, StartOneAtATimeInOrder) {
     StartWatcher worker(std::make_shared<DeviceRecord>());
-    ASSERT_EQ(worker.InitPort(QStringLiteral("COM1"), 4800, 0, 8, 1, 4096, 4096, 3), 0);
+    ASSERT_FALSE(worker.InitPort(QStringLiteral("COM1"), 4800, 0, 8, 1, 4096, 4096, 3));
     EXPECT_EQ(worker.ActiveThreads(), 4);
     // Each thread is created only once the one before has announced itself.
     const std::vector<std::pair<QString, int>> expected = {{QStringLiteral("TReadThread"), 0},
@@ -243,8 +243,8 @@ TEST(WorkerThreads, ReadFailureIsReportedOnceAndEndsEveryThread) {
     TBaseDispatcher worker(std::make_unique<RecordingDevice>(record));
     ThreadReports reports;
     worker.setThreadErrorHandler(reports.handler());
-    ASSERT_EQ(worker.InitPort(QStringLiteral("COM1"), 4800, 0, 8, 1, 4096, 4096, 3), 0);
-    record->readError = syserr::kErrnoBase + EIO;
+    ASSERT_FALSE(worker.InitPort(QStringLiteral("COM1"), 4800, 0, 8, 1, 4096, 4096, 3));
+    record->readError = systemError(EIO);
     const auto seen = reports.wait(1);
     ASSERT_EQ(seen.size(), 1u);
     EXPECT_EQ(seen[0].className, QStringLiteral("EInOutError"));
@@ -254,7 +254,7 @@ TEST(WorkerThreads, ReadFailureIsReportedOnceAndEndsEveryThread) {
     EXPECT_TRUE(worker.KillThreads());
     EXPECT_EQ(worker.ActiveThreads(), 0);
     // Nothing queues behind the writer that went with them.
-    EXPECT_EQ(worker.PutBlock("x", 1), serial_error::kDeviceWriteError);
+    EXPECT_EQ(worker.PutBlock("x", 1), SerialErrc::write_failed);
     worker.DonePort();
     EXPECT_EQ(reports.wait(2, 100).size(), 1u);
 }
@@ -264,7 +264,7 @@ TEST(WorkerThreads, OutOfMemoryInAThreadIsAnInputOutputError) {
     TBaseDispatcher worker(std::make_unique<RecordingDevice>(record));
     ThreadReports reports;
     worker.setThreadErrorHandler(reports.handler());
-    ASSERT_EQ(worker.InitPort(QStringLiteral("COM1"), 4800, 0, 8, 1, 4096, 4096, 3), 0);
+    ASSERT_FALSE(worker.InitPort(QStringLiteral("COM1"), 4800, 0, 8, 1, 4096, 4096, 3));
     record->readRunsOutOfMemory = true;
     const auto seen = reports.wait(1);
     ASSERT_EQ(seen.size(), 1u);
@@ -276,15 +276,15 @@ TEST(WorkerThreads, OutOfMemoryInAThreadIsAnInputOutputError) {
 TEST(WorkerThreads, LineChangeWaitsForTheLineAtTheOldRate) {
     auto record = std::make_shared<DeviceRecord>();
     TBaseDispatcher worker(std::make_unique<RecordingDevice>(record));
-    ASSERT_EQ(worker.InitPort(QStringLiteral("COM1"), 4800, 0, 8, 1, 4096, 4096, 3), 0);
+    ASSERT_FALSE(worker.InitPort(QStringLiteral("COM1"), 4800, 0, 8, 1, 4096, 4096, 3));
     // Unchanged settings: nothing written, no pause.
     record->clear();
-    ASSERT_EQ(worker.SetLine(4800, 0, 8, 1), 0);
+    ASSERT_FALSE(worker.SetLine(4800, 0, 8, 1));
     EXPECT_EQ(record->names().count(QStringLiteral("setState")), 0);
 
     // 18 characters of 10 bits at 4800 bit/s before the new rate is written.
     const auto start = std::chrono::steady_clock::now();
-    ASSERT_EQ(worker.SetLine(9600, 2, 7, 2), 0);
+    ASSERT_FALSE(worker.SetLine(9600, 2, 7, 2));
     const auto calls = record->calls();
     ASSERT_FALSE(calls.empty());
     EXPECT_EQ(calls.back().what, QStringLiteral("RTS on"));

@@ -80,12 +80,12 @@ RecordingDevice::RecordingDevice(std::shared_ptr<DeviceRecord> record)
     state_ = record_->initial;
 }
 
-int RecordingDevice::open(const QString& devicePath) {
+std::error_code RecordingDevice::open(const QString& devicePath) {
     record_->add(QStringLiteral("open ") + devicePath);
-    if (const int err = record_->openError.load())
+    if (const std::error_code err = record_->openError.get())
         return err;
     open_ = true;
-    return 0;
+    return {};
 }
 
 bool RecordingDevice::isOpen() const {
@@ -97,26 +97,26 @@ void RecordingDevice::close() {
         record_->add(QStringLiteral("close"));
 }
 
-int RecordingDevice::setupQueues(int inSize, int outSize) {
+std::error_code RecordingDevice::setupQueues(int inSize, int outSize) {
     record_->add(QStringLiteral("setupQueues %1 %2").arg(inSize).arg(outSize));
-    return 0;
+    return {};
 }
 
-int RecordingDevice::getState(LineSettings& settings) {
+std::error_code RecordingDevice::getState(LineSettings& settings) {
     record_->add(QStringLiteral("getState"));
     std::lock_guard guard(record_->lock_);
     settings = state_;
-    return 0;
+    return {};
 }
 
-int RecordingDevice::setState(const LineSettings& settings) {
+std::error_code RecordingDevice::setState(const LineSettings& settings) {
     record_->add(QStringLiteral("setState"));
-    if (const int err = record_->setStateError.load())
+    if (const std::error_code err = record_->setStateError.get())
         return err;
     std::lock_guard guard(record_->lock_);
     state_ = settings;
     record_->written_.push_back(settings);
-    return 0;
+    return {};
 }
 
 void RecordingDevice::setControlLine(ControlLine line, bool on) {
@@ -129,33 +129,33 @@ quint32 RecordingDevice::modemStatus() {
     return 0;
 }
 
-int RecordingDevice::write(const char* data, qint64 length, qint64& written) {
+std::error_code RecordingDevice::write(const char* data, qint64 length, qint64& written) {
     written = 0;
     if (record_->stalled)
-        return 0;  // pending: nothing taken
+        return {};  // pending: nothing taken
     if (const qint64 limit = record_->takeBytes.load(); limit >= 0) {
         std::lock_guard guard(record_->lock_);
         const qint64 room = limit - record_->bytes_.size();
         if (room <= 0)
-            return record_->writeError.load();  // failed, or pending for good
-        length = std::min(length, room);        // a short write; the next one fails
+            return record_->writeError.get();  // failed, or pending for good
+        length = std::min(length, room);       // a short write; the next one fails
     }
     record_->add(QStringLiteral("write ") + QString::fromLatin1(QByteArray(data, length).toHex()));
     std::lock_guard guard(record_->lock_);
     record_->bytes_.append(data, length);
     written = length;
-    return 0;
+    return {};
 }
 
-int RecordingDevice::read(char*, qint64, qint64& got) {
+std::error_code RecordingDevice::read(char*, qint64, qint64& got) {
     got = 0;
     if (record_->readRunsOutOfMemory)
         throw std::bad_alloc();
-    return record_->readError.load();
+    return record_->readError.get();
 }
 
 WaitResult RecordingDevice::waitWritable(int timeoutMs, std::initializer_list<Event*> wake) {
-    if (!record_->stalled && (record_->takeBytes < 0 || record_->writeError != 0))
+    if (!record_->stalled && (record_->takeBytes < 0 || record_->writeError))
         return {WaitResult::Ready, -1};
     return waitFor(wake, std::min(timeoutMs, 10));
 }

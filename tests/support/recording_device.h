@@ -17,6 +17,26 @@
 
 namespace qev::test {
 
+// A failure a device is told to report: set by the test, read by the worker's threads.
+class Failure {
+public:
+    Failure& operator=(std::error_code code) {
+        std::lock_guard guard(lock_);
+        code_ = code;
+        return *this;
+    }
+    Failure& operator=(SerialErrc e) { return *this = make_error_code(e); }
+    std::error_code get() const {
+        std::lock_guard guard(lock_);
+        return code_;
+    }
+    explicit operator bool() const { return bool(get()); }
+
+private:
+    mutable std::mutex lock_;
+    std::error_code code_;
+};
+
 // What the devices did and how they behave; shared by the worker's threads, so locked.
 class DeviceRecord {
 public:
@@ -33,16 +53,16 @@ public:
     QByteArray bytesWritten() const;
     void clear();
 
-    // Behaviour. Errors are syserr numbers, 0 for none.
-    std::atomic<int> openError{0};
-    std::atomic<int> setStateError{0};
-    std::atomic<int> readError{0};  // reads fail with it from now on
+    // Behaviour: the failures to report, none by default.
+    Failure openError;
+    Failure setStateError;
+    Failure readError;  // reads fail with it from now on
     std::atomic<bool> readRunsOutOfMemory{false};
     std::atomic<bool> stalled{false};  // writes take nothing, as on a line held by flow control
-    // Writes take this many bytes in all (-1: no limit), then fail with writeError, or with
-    // writeError 0 take nothing more, as a line that stalled part way.
+    // Writes take this many bytes in all (-1: no limit), then fail with writeError, or without
+    // one take nothing more, as a line that stalled part way.
     std::atomic<qint64> takeBytes{-1};
-    std::atomic<int> writeError{0};
+    Failure writeError;
     // It stands for a pseudo-terminal: what it takes is not known to have left.
     std::atomic<bool> pseudoTerminal{false};
     // What the driver reports before the first write of the settings.
@@ -62,16 +82,16 @@ class RecordingDevice : public SerialDevice {
 public:
     explicit RecordingDevice(std::shared_ptr<DeviceRecord> record);
 
-    int open(const QString& devicePath) override;
+    std::error_code open(const QString& devicePath) override;
     bool isOpen() const override;
     void close() override;
-    int setupQueues(int inSize, int outSize) override;
-    int getState(LineSettings& settings) override;
-    int setState(const LineSettings& settings) override;
+    std::error_code setupQueues(int inSize, int outSize) override;
+    std::error_code getState(LineSettings& settings) override;
+    std::error_code setState(const LineSettings& settings) override;
     void setControlLine(ControlLine line, bool on) override;
     quint32 modemStatus() override;
-    int write(const char* data, qint64 length, qint64& written) override;
-    int read(char* data, qint64 length, qint64& got) override;
+    std::error_code write(const char* data, qint64 length, qint64& written) override;
+    std::error_code read(char* data, qint64 length, qint64& got) override;
     WaitResult waitWritable(int timeoutMs, std::initializer_list<Event*> wake) override;
     WaitResult waitReadable(int timeoutMs, std::initializer_list<Event*> wake) override;
     WaitResult waitLineEvent(int timeoutMs, std::initializer_list<Event*> wake) override;

@@ -79,10 +79,10 @@ TEST(Win32Names, PortsAreDescribedAndNumberedByTheSystem) {
 
 TEST(Win32Device, AMissingPortIsFileNotFound) {
     auto device = createSerialDevice();
-    EXPECT_EQ(device->open(QStringLiteral("\\\\.\\COM300")), syserr::kFileNotFound);
+    EXPECT_EQ(device->open(QStringLiteral("\\\\.\\COM300")), SerialErrc::device_missing);
     EXPECT_FALSE(device->isOpen());
     // A failed open leaves no claim behind.
-    EXPECT_EQ(device->open(QStringLiteral("\\\\.\\COM300")), syserr::kFileNotFound);
+    EXPECT_EQ(device->open(QStringLiteral("\\\\.\\COM300")), SerialErrc::device_missing);
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "serial/prompt/com_select_form.h"
 
+#include "widgets/plain_tool_tip.h"
+
 #include <QApplication>
 #include <QComboBox>
 #include <QFrame>
@@ -10,12 +12,6 @@
 
 namespace qev {
 namespace {
-
-// A tooltip shows a text that looks like markup as markup; a device's or a program's name must
-// be shown as it is.
-QString plainToolTip(const QString& text) {
-    return Qt::mightBeRichText(text) ? Qt::convertFromPlainText(text) : text;
-}
 
 QLabel* label(const QString& text, int x, int y, int w, int h, QWidget* parent) {
     auto* l = new QLabel(text, parent);

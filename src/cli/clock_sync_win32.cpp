@@ -1,19 +1,15 @@
+// The Windows Time service's own settings, and whether the system is steering the clock's rate.
+
 #include "cli/clock_sync.h"
 
-#ifdef __linux__
-#include <sys/timex.h>
-#endif
-#ifdef _WIN32
 #include <windows.h>
 
 #include <cstring>
-#endif
 
 namespace qev {
 
 namespace {
 
-#ifdef _WIN32
 // A value of the Windows Time service's key, or an empty text when it cannot be read.
 QString timeServiceValue(const wchar_t* subKey, const wchar_t* name) {
     HKEY key = nullptr;
@@ -39,19 +35,10 @@ QString timeServiceValue(const wchar_t* subKey, const wchar_t* name) {
     ::RegCloseKey(key);
     return value;
 }
-#endif
 
 }  // namespace
 
 ClockSync systemClockSync() {
-#if defined(__linux__)
-    timex tx{};  // no mode bits: only reads the kernel's state
-    const int state = ::ntp_adjtime(&tx);
-    if (state == -1)
-        return ClockSync::Unknown;
-    return (state == TIME_ERROR || (tx.status & STA_UNSYNC)) ? ClockSync::Unsynced
-                                                             : ClockSync::Synced;
-#elif defined(_WIN32)
     // The Windows Time service switched off, or told not to synchronise: nothing keeps the
     // clock in step.
     if (timeServiceValue(L"", L"Start") == QStringLiteral("4") ||
@@ -66,19 +53,10 @@ ClockSync systemClockSync() {
     if (::GetSystemTimeAdjustment(&adjustment, &increment, &disabled) && !disabled)
         return ClockSync::Synced;
     return ClockSync::Unknown;
-#else
-    return ClockSync::Unknown;
-#endif
 }
 
 QString clockSyncUnknownReason() {
-#if defined(__linux__)
-    return QStringLiteral("the kernel does not say");
-#elif defined(_WIN32)
     return QStringLiteral("no time service is steering it");
-#else
-    return QStringLiteral("this system does not say");
-#endif
 }
 
 }  // namespace qev
