@@ -1,13 +1,8 @@
 // Every window as a screen reader and a keyboard user meet it: each control that can be reached or
 // pressed has a name of its own in its window, and shows when it has the keyboard focus.
 
-#include "app/application.h"
-#include "app/mainform_u.h"
-#include "app/setzone.h"
-#include "modal_helpers.h"
-#include "scoped_config.h"
 #include "serial/prompt/com_select_form.h"
-#include "test_application.h"
+#include "window_fixture.h"
 #include "widgets/date_picker_edit.h"
 #include "widgets/drop_calendar.h"
 #include "widgets/list_box.h"
@@ -70,14 +65,11 @@ void expectFocusVisible(QWidget* window) {
     EXPECT_GE(reached.size(), 3);
 }
 
-TEST(Accessibility, EveryControlIsNamedAndShowsTheFocus) {
-    qev::test::ensureApplication<Application>();
-    const test::ScopedConfig config;
-    TMainForm form;
-    TdlgSetZone editor;
-    form.setZoneEditor(&editor);
-    form.show();
-    form.activateWindow();
+using Accessibility = test::WindowTest<>;
+
+TEST_F(Accessibility, EveryControlIsNamedAndShowsTheFocus) {
+    openWindow();
+    TMainForm& form = *form_;
     form.ListBox1()->setItemIndex(0);
     QStringList names;
     const auto check = [&names](QWidget* window, bool focus = true) {

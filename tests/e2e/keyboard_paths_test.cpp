@@ -52,7 +52,7 @@ protected:
     // give the activation back.
     void reactivate() {
         form_->activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(form_.get()));
+        ASSERT_TRUE(QTest::qWaitForWindowActive(form_));
     }
     // Selects a row with a click, presses Edit and lets act work the dialog.
     void editRow(int row, std::function<void(TdlgSetZone*)> act) {
@@ -360,7 +360,7 @@ TEST_P(KeyboardPaths, PortChoicesTellWhatEachPortIs) {
     ASSERT_TRUE(QFile::link(QStringLiteral("/nonexistent/ttyUSB9"), ports + "/COM3"));
     RadioGroup* group = form_->RadioGroup1();
     QToolTip::hideText();
-    QTest::mouseMove(form_.get(), QPoint(1, 1));  // the pointer comes from elsewhere
+    QTest::mouseMove(form_, QPoint(1, 1));  // the pointer comes from elsewhere
     QTest::mouseMove(group->button(0));
     // The tip shows at once, and tells what the port is as soon as the look has ended.
     const QString com1 = "linked by hand\n" + line(1).slavePath();

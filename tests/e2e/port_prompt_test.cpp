@@ -1,19 +1,16 @@
 // "Select Port" as the user meets it: no port to choose, and Cancel on a prompt that a send
 // raises while reopening the port. The device layer records instead of opening anything.
 
-#include "app/application.h"
-#include "app/mainform_u.h"
 #include "base/error_sink.h"
 #include "modal_helpers.h"
 #include "pty_pair.h"
 #include "recording_device.h"
-#include "scoped_config.h"
 #include "serial/com_port.h"
 #include "ports/device_naming.h"
 #include "serial/prompt/com_select_form.h"
 #include "serial/transmission.h"
-#include "test_application.h"
 #include "widgets/radio_group.h"
+#include "window_fixture.h"
 
 #include <QComboBox>
 #include <QLocale>
@@ -32,27 +29,26 @@ using test::onNextModal;
 using test::RecordingDevices;
 
 // Runs in more than one locale: nothing on this path may depend on it.
-class PortPromptFlow : public ::testing::TestWithParam<const char*> {
+class PortPromptFlow : public test::WindowTest<::testing::TestWithParam<const char*>> {
 protected:
-    static void SetUpTestSuite() { qev::test::ensureApplication<Application>(); }
-
     void SetUp() override {
         savedLocale_ = QLocale();
         QLocale::setDefault(QLocale(QString::fromLatin1(GetParam())));
     }
-    void TearDown() override { QLocale::setDefault(savedLocale_); }
+    void TearDown() override {
+        test::WindowTest<::testing::TestWithParam<const char*>>::TearDown();
+        QLocale::setDefault(savedLocale_);
+    }
 
-    test::ScopedConfig config_;
     QLocale savedLocale_;
     RecordingDevices devices_;
 };
 
 TEST_P(PortPromptFlow, NoPortPresentSaysWhereAPortComesFromWithoutAsking) {
     config_.linkNoPorts();
-    TMainForm form;
-    form.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
-    form.RadioGroup1()->setItemIndex(-1);  // no choice stored: every send asks
+    makeWindow();
+    showWindow();
+    form_->RadioGroup1()->setItemIndex(-1);  // no choice stored: every send asks
 
     MessageBoxCatcher boxes;
     int offered = -1;
@@ -60,7 +56,7 @@ TEST_P(PortPromptFlow, NoPortPresentSaysWhereAPortComesFromWithoutAsking) {
         offered = f->PortsComboBox()->count();
         QTest::keyClick(f, Qt::Key_Return);  // OK is the default button
     });
-    QTest::mouseClick(form.Button3(), Qt::LeftButton);
+    click(form_->Button3());
     test::spin(50);
 
     EXPECT_EQ(offered, -1) << "a prompt with nothing to choose from";
@@ -70,7 +66,6 @@ TEST_P(PortPromptFlow, NoPortPresentSaysWhereAPortComesFromWithoutAsking) {
                              "device as %1/QEV/ports/COMn.")
                   .arg(config_.path()));
     EXPECT_TRUE(devices_.record().names().isEmpty()) << "a device was opened";
-    form.close();
 }
 
 // A second send, started from the first one's drain loop after the port choice was cleared,

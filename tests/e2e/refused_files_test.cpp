@@ -5,17 +5,13 @@
 // Each run is bounded by a watchdog, so a regression that waits fails instead of hanging.
 
 #include "printers.h"
-#include "app/application.h"
-#include "app/mainform_u.h"
-#include "app/setzone.h"
 #include "hostile_files.h"
 #include "modal_helpers.h"
 #include "protocol/zone_line.h"
-#include "scoped_config.h"
 #include "serial/prompt/com_select_form.h"
-#include "test_application.h"
 #include "widgets/list_box.h"
 #include "widgets/radio_group.h"
+#include "window_fixture.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -36,10 +32,8 @@ using test::MessageBoxCatcher;
 using test::Watchdog;
 using test::WatchedFifo;
 
-class RefusedFiles : public ::testing::Test {
+class RefusedFiles : public test::WindowTest<> {
 protected:
-    static void SetUpTestSuite() { qev::test::ensureApplication<Application>(); }
-
     void SetUp() override {
         folder_ = config_.filePath(QStringLiteral("QEV"));
         ASSERT_TRUE(QDir().mkpath(folder_ + QStringLiteral("/ports")));
@@ -56,16 +50,12 @@ protected:
         MessageBoxCatcher boxes;
         {
             const Watchdog watchdog(20000, "a run of the window");
-            auto form = std::make_unique<TMainForm>();
-            TdlgSetZone editor;
-            form->setZoneEditor(&editor);
-            form->show();
-            EXPECT_TRUE(QTest::qWaitForWindowExposed(form.get(), 5000));
-            EXPECT_TRUE(form->isVisible());
+            makeWindow();
+            showWindow();
+            EXPECT_TRUE(form_->isVisible());
             if (work)
-                work(*form);
-            EXPECT_TRUE(form->close());
-            form.reset();
+                work(*form_);
+            EXPECT_TRUE(closeWindow());
         }
         EXPECT_EQ(folderRecord(untouched), before);
         return boxes.texts();
@@ -105,7 +95,6 @@ protected:
             elsewhere_);
     }
 
-    test::ScopedConfig config_;
     QString folder_;
     QString settings_;
     QString elsewhere_;
@@ -185,12 +174,9 @@ TEST_F(RefusedFiles, ThePortPromptListsNoPipeAndOpensNothing) {
     ASSERT_TRUE(QFile::link(elsewhere_ + QStringLiteral("/pipe"), folder_ + "/ports/COM1"));
     ASSERT_TRUE(QFile::link(elsewhere_, folder_ + "/ports/COM2"));
     const Watchdog watchdog(20000, "a run with the port prompt");
-    auto form = std::make_unique<TMainForm>();
-    TdlgSetZone editor;
-    form->setZoneEditor(&editor);
-    form->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get(), 5000));
-    ASSERT_EQ(form->RadioGroup1()->ItemIndex(), -1);
+    makeWindow();
+    showWindow();
+    ASSERT_EQ(form_->RadioGroup1()->ItemIndex(), -1);
     QStringList offered{QStringLiteral("<no prompt>")};
     test::onNextModal<TComSelectForm>([&](TComSelectForm* f) {
         offered.clear();
@@ -199,7 +185,7 @@ TEST_F(RefusedFiles, ThePortPromptListsNoPipeAndOpensNothing) {
         QTest::mouseClick(f->AbortBtn(), Qt::LeftButton);
     });
     MessageBoxCatcher boxes;
-    QTest::mouseClick(form->Button3(), Qt::LeftButton);
+    click(form_->Button3());
     EXPECT_FALSE(offered.contains(QStringLiteral("COM1"))) << offered.join(',').toStdString();
     EXPECT_FALSE(offered.contains(QStringLiteral("COM2"))) << offered.join(',').toStdString();
     // Without any other port there is no prompt, and the box says where a port comes from.
@@ -208,8 +194,7 @@ TEST_F(RefusedFiles, ThePortPromptListsNoPipeAndOpensNothing) {
             << boxes.texts().join('|').toStdString();
     else
         EXPECT_TRUE(boxes.texts().isEmpty());
-    EXPECT_TRUE(form->close());
-    form.reset();
+    EXPECT_TRUE(closeWindow());
     EXPECT_FALSE(pipe.opened());
 }
 

@@ -2,8 +2,7 @@
 // zone 04 of a sample list) as mainform.png and setzone.png, for the documentation.
 
 #include "app/application.h"
-#include "app/mainform_u.h"
-#include "app/setzone.h"
+#include "app_window.h"
 #include "modal_helpers.h"
 #include "protocol/zone_line.h"
 #include "scoped_config.h"
@@ -22,13 +21,13 @@ int main(int argc, char** argv) {
     qev::Application app(argc, argv);
     const QDir out(QString::fromLocal8Bit(argv[1]));
 
-    qev::TMainForm form;
-    qev::TdlgSetZone editor;
-    form.setZoneEditor(&editor);
+    qev::test::AppWindow window;
+    window.make();
+    qev::TMainForm& form = *window.form();
     QStringList lines = qev::defaultZoneLines();
     lines[4] = QStringLiteral("Zone 04  -05:00  1:US Standard (as of 2007),12 hr");
     lines[5] = QStringLiteral("Zone 05  +05:30  0:No DST,24 hr");
-    form.show();
+    window.show();
     form.ListBox1()->setItems(lines);
     form.ListBox1()->setItemIndex(4);
     qev::test::spin(100);

@@ -1,11 +1,7 @@
 // The simulator as a user runs it: a separate process on COM1, the real window sending to it,
 // and its report in plain words matching what went over the line.
 
-#include "app/application.h"
-#include "app/mainform_u.h"
-#include "app/setzone.h"
-#include "scoped_config.h"
-#include "test_application.h"
+#include "window_fixture.h"
 
 #include <QDeadlineTimer>
 #include <QProcess>
@@ -17,10 +13,8 @@
 namespace qev {
 namespace {
 
-class Simulator : public ::testing::Test {
+class Simulator : public test::WindowTest<> {
 protected:
-    static void SetUpTestSuite() { qev::test::ensureApplication<Application>(); }
-
     // Reads the simulator's output until it holds text (or timeoutMs passes).
     QString readUntil(const QString& text, int timeoutMs) {
         const QDeadlineTimer deadline(timeoutMs);
@@ -32,11 +26,11 @@ protected:
     }
 
     void TearDown() override {
+        test::WindowTest<>::TearDown();
         sim_.terminate();
         sim_.waitForFinished(3000);
     }
 
-    test::ScopedConfig config_;
     QProcess sim_;
     QString output_;
 };
@@ -48,18 +42,14 @@ TEST_F(Simulator, ShowsWhatTheWindowSends) {
     ASSERT_TRUE(readUntil(QStringLiteral("listening as COM1"), 5000).contains("listening as COM1"))
         << output_.toStdString() << sim_.readAllStandardError().toStdString();
 
-    TMainForm form;
-    TdlgSetZone editor;
-    form.setZoneEditor(&editor);
-    form.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
-    QTest::mouseClick(form.Button3(), Qt::LeftButton);
+    makeWindow();
+    showWindow();
+    click(form_->Button3());
     const QString out = readUntil(QStringLiteral("bytes (82)"), 5000);
     EXPECT_TRUE(out.contains(QStringLiteral("Zone configuration:"))) << out.toStdString();
     EXPECT_TRUE(out.contains(QStringLiteral("  zone 15: UTC +00:00, rule 0 (No DST), 12-hour")));
     EXPECT_FALSE(out.contains(QStringLiteral("MALFORMED"))) << out.toStdString();
     EXPECT_FALSE(out.contains(QStringLiteral("  ! "))) << out.toStdString();
-    form.close();
 }
 
 }  // namespace

@@ -1,16 +1,11 @@
 // The port choice and the zone list survive a run: the real window started on a prepared
 // settings file, a zone and the port changed, the window closed, and the file read back.
 
-#include "app/application.h"
-#include "app/mainform_u.h"
-#include "app/setzone.h"
-#include "modal_helpers.h"
 #include "protocol/zone_line.h"
-#include "scoped_config.h"
-#include "test_application.h"
 #include "widgets/list_box.h"
 #include "widgets/mask_edit.h"
 #include "widgets/radio_group.h"
+#include "window_fixture.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -51,9 +46,8 @@ QStringList valuesOf(const QString& file, const QString& keyLine) {
     return values;
 }
 
-class StoredSettings : public ::testing::Test {
+class StoredSettings : public test::WindowTest<> {
 protected:
-    static void SetUpTestSuite() { qev::test::ensureApplication<Application>(); }
     void SetUp() override {
         file_ = config_.settingsFile();
         QDir().mkpath(QFileInfo(file_).path());
@@ -73,19 +67,16 @@ protected:
         f.write((text.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")).toUtf8());
     }
 
-    test::ScopedConfig config_;
     QString file_;
 };
 
 TEST_F(StoredSettings, ChangesOfARunAreInTheFileAfterClosing) {
     {
-        TMainForm form;
-        TdlgSetZone editor;
-        form.setZoneEditor(&editor);
+        makeWindow();
+        TMainForm& form = *form_;
         // Nothing is restored before the first showing.
         EXPECT_EQ(form.RadioGroup1()->ItemIndex(), 0);
-        form.show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+        showWindow();
         EXPECT_EQ(form.RadioGroup1()->ItemIndex(), 2);
         EXPECT_EQ(form.ListBox1()->Items(), storedLines());
 
@@ -98,7 +89,7 @@ TEST_F(StoredSettings, ChangesOfARunAreInTheFileAfterClosing) {
         QTest::mouseClick(form.btnEdit(), Qt::LeftButton);
         QTest::mouseClick(form.RadioGroup1()->button(4), Qt::LeftButton);
         ASSERT_EQ(form.RadioGroup1()->ItemIndex(), 4);
-        EXPECT_TRUE(form.close());
+        EXPECT_TRUE(closeWindow());
     }
 
     EXPECT_EQ(valuesOf(file_, kMainKey),

@@ -3,8 +3,7 @@
 // every byte is recorded, the zone editor, and the date and time formats of a named locale.
 
 #include "app/application.h"
-#include "app/mainform_u.h"
-#include "app/setzone.h"
+#include "app_window.h"
 #include "line_recorder.h"
 #include "modal_helpers.h"
 #include "scoped_config.h"
@@ -38,26 +37,32 @@ class WindowTest : public Base {
 protected:
     static void SetUpTestSuite() { ensureApplication<Application>(); }
 
-    // Shows the window, in the formats of locale ("C", "en_US", "fi_FI", ...) when one is named.
+    // Makes the window, in the formats of locale ("C", "en_US", "fi_FI", ...) when one is
+    // named, and shows it as the program's start does.
+    void makeWindow(const char* locale = nullptr) {
+        window_.make(locale);
+        form_ = window_.form();
+        editor_ = window_.editor();
+    }
+    void showWindow() { ASSERT_TRUE(window_.show()); }
+    // Both, with COM1 a recorded line, and waits until the window is active.
     void openWindow(const char* locale = nullptr) {
-        if (locale)
-            setSystemFormats(LocaleFormats::fromLocale(QLocale(QString::fromLatin1(locale))));
         line(1);
-        form_ = std::make_unique<TMainForm>();
-        editor_ = std::make_unique<TdlgSetZone>();
-        form_->setZoneEditor(editor_.get());
-        form_->show();
+        makeWindow(locale);
+        showWindow();
         form_->activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(form_.get()));
+        ASSERT_TRUE(QTest::qWaitForWindowActive(form_));
+    }
+    // Closes and destroys the window; what the close answered.
+    bool closeWindow() {
+        form_ = nullptr;
+        editor_ = nullptr;
+        return window_.close();
     }
 
     void TearDown() override {
-        if (form_)
-            form_->close();
-        editor_.reset();
-        form_.reset();
+        closeWindow();
         lines_.clear();
-        setSystemFormats(std::nullopt);
         setRealtimeOffsetNs(0);
     }
 
@@ -74,7 +79,7 @@ protected:
     void click(QWidget* w) { QTest::mouseClick(w, Qt::LeftButton); }
     QWidget* focused() const {
         QWidget* w = QApplication::focusWidget();
-        return w ? w : form_.get();
+        return w ? w : form_;
     }
     QRadioButton* comButton(int n) const {
         return form_->RadioGroup1()->findChildren<QRadioButton*>().at(n - 1);
@@ -89,8 +94,9 @@ protected:
 
     ScopedConfig config_;
     std::map<int, std::unique_ptr<LineRecorder>> lines_;
-    std::unique_ptr<TMainForm> form_;
-    std::unique_ptr<TdlgSetZone> editor_;
+    AppWindow window_;
+    TMainForm* form_ = nullptr;
+    TdlgSetZone* editor_ = nullptr;
 };
 
 }  // namespace qev::test

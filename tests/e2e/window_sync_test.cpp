@@ -60,7 +60,7 @@ protected:
     // afterWait() lets the window run until every such action has run.
     void during(int ms, std::function<void()> action) {
         ++pending_;
-        QTimer::singleShot(ms, form_.get(), [this, action] {
+        QTimer::singleShot(ms, form_, [this, action] {
             action();
             --pending_;
         });
@@ -176,7 +176,7 @@ TEST_P(WindowSync, EachSendGoesToThePortItsPromptChose) {
 // As the program runs: in the application's event loop, which the last window's close ends.
 TEST_P(WindowSync, ClosingTheWindowDuringTheWaitDeliversTheMessageThenSaves) {
     test::startClockAt(50);
-    QTimer::singleShot(0, form_.get(), [&] { click(form_->Button2()); });
+    QTimer::singleShot(0, form_, [&] { click(form_->Button2()); });
     during(300, [&] { form_->close(); });
     QTimer::singleShot(5000, qApp, &QCoreApplication::quit);  // should the close not end it
     QApplication::exec();

@@ -27,7 +27,7 @@ const QString kList = kMain + QStringLiteral("\\ListBox1_Items");
 class FormStorageTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        test::ensureApplication();
+        test::ensureApplication<QCoreApplication>();
         ASSERT_TRUE(dir_.isValid());
     }
     QString file() const { return dir_.filePath("QEV/settings.reg"); }

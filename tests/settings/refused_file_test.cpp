@@ -79,7 +79,7 @@ bool makeSocket(const QString& path) {
 class RefusedSettingsFile : public ::testing::Test {
 protected:
     void SetUp() override {
-        test::ensureApplication();
+        test::ensureApplication<QCoreApplication>();
         ASSERT_TRUE(dir_.isValid());
     }
 

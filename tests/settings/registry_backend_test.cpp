@@ -104,7 +104,7 @@ QStringList itemNames(int count, bool withCount = true) {
 class RegistryBackendTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ensureApplication();
+        ensureApplication<QCoreApplication>();
         ::RegDeleteTreeW(HKEY_CURRENT_USER, wide(kRoot));
     }
     void TearDown() override { ::RegDeleteTreeW(HKEY_CURRENT_USER, wide(kRoot)); }

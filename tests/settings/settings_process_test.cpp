@@ -16,7 +16,7 @@ namespace {
 class SettingsProcessTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        test::ensureApplication();
+        test::ensureApplication<QCoreApplication>();
         ASSERT_TRUE(dir_.isValid());
     }
     QString file() const { return dir_.filePath("settings.reg"); }

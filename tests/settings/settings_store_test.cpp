@@ -24,7 +24,7 @@ using test::writeAll;
 class SettingsStoreTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        test::ensureApplication();
+        test::ensureApplication<QCoreApplication>();
         ASSERT_TRUE(dir_.isValid());
     }
 

@@ -16,6 +16,7 @@
 #include <QTemporaryDir>
 
 #include "printers.h"
+#include "test_application.h"
 
 #include <memory>
 #include <ostream>
@@ -23,15 +24,6 @@
 
 namespace qev::test {
 
-// Events, QProcess and lock files want the application object.
-inline void ensureApplication() {
-    if (QCoreApplication::instance() == nullptr) {
-        static int argc = 1;
-        static char name[] = "settings_test";
-        static char* argv[] = {name, nullptr};
-        static QCoreApplication app(argc, argv);
-    }
-}
 
 inline QByteArray readAll(const QString& path) {
     QFile f(path);

@@ -5,7 +5,6 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <pty.h>
 #include <sys/eventfd.h>
 #include <termios.h>
 #include <unistd.h>
@@ -19,52 +18,36 @@
 namespace qev::test {
 
 PtyPair::PtyPair() {
-    char name[128] = {};
-    if (::openpty(&master_, &slave_, name, nullptr, nullptr) != 0)
-        throw std::runtime_error("openpty failed");
-    ::fcntl(master_, F_SETFL, ::fcntl(master_, F_GETFL) | O_NONBLOCK);
-    ::fcntl(master_, F_SETFD, FD_CLOEXEC);
-    ::fcntl(slave_, F_SETFD, FD_CLOEXEC);
-    slavePath_ = QString::fromLocal8Bit(name);
-}
-
-PtyPair::~PtyPair() {
-    closeMaster();
-    ::close(slave_);
-}
-
-void PtyPair::closeMaster() {
-    if (master_ >= 0)
-        ::close(master_);
-    master_ = -1;
+    // Collectors read the master without blocking.
+    ::fcntl(master(), F_SETFL, ::fcntl(master(), F_GETFL) | O_NONBLOCK);
 }
 
 void PtyPair::stall() {
-    ::tcflow(slave_, TCOOFF);
+    ::tcflow(slave(), TCOOFF);
 }
 void PtyPair::resume() {
-    ::tcflow(slave_, TCOON);
+    ::tcflow(slave(), TCOON);
 }
 
 void PtyPair::fill() {
     // In raw mode, as the port is used: the line takes a different amount with output
     // processing on.
     termios t{};
-    ::tcgetattr(slave_, &t);
+    ::tcgetattr(slave(), &t);
     ::cfmakeraw(&t);
-    ::tcsetattr(slave_, TCSANOW, &t);
-    const int flags = ::fcntl(slave_, F_GETFL);
-    ::fcntl(slave_, F_SETFL, flags | O_NONBLOCK);
+    ::tcsetattr(slave(), TCSANOW, &t);
+    const int flags = ::fcntl(slave(), F_GETFL);
+    ::fcntl(slave(), F_SETFL, flags | O_NONBLOCK);
     // The kernel moves queued bytes on to the master's side in the background, which makes
     // room again: fill until a pause makes none.
     const std::vector<char> block(4096, 'x');
     for (bool tookMore = true; tookMore;) {
         tookMore = false;
-        while (::write(slave_, block.data(), block.size()) > 0)
+        while (::write(slave(), block.data(), block.size()) > 0)
             tookMore = true;
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
-    ::fcntl(slave_, F_SETFL, flags);
+    ::fcntl(slave(), F_SETFL, flags);
 }
 
 MasterCollector::MasterCollector(int masterFd)

@@ -2,6 +2,8 @@
 // Test support: a pseudo terminal standing in for a serial line, and a collector that reads the
 // master side as the device would.
 
+#include "pty_port.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -13,18 +15,16 @@
 
 namespace qev::test {
 
+// The simulator's pseudo-terminal (raw, at 4800 baud) with what tests do to a line besides.
 class PtyPair {
 public:
     PtyPair();
-    ~PtyPair();
-    PtyPair(const PtyPair&) = delete;
-    PtyPair& operator=(const PtyPair&) = delete;
 
-    int master() const { return master_; }
+    int master() const { return port_.masterFd(); }
     // The test's own slave descriptor keeps the line up between our opens.
-    int slave() const { return slave_; }
-    const QString& slavePath() const { return slavePath_; }
-    void closeMaster();
+    int slave() const { return port_.slaveFd(); }
+    const QString& slavePath() const { return port_.slavePath(); }
+    void closeMaster() { port_.closeMaster(); }
     // Stops / restarts the slave's output, as a peer's flow control would.
     void stall();
     void resume();
@@ -32,9 +32,7 @@ public:
     void fill();
 
 private:
-    int master_ = -1;
-    int slave_ = -1;
-    QString slavePath_;
+    clocksim::PtyPort port_;
 };
 
 // Reads everything that arrives at the master, with the arrival time of each byte.

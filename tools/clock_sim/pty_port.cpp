@@ -60,6 +60,12 @@ PtyPort::~PtyPort() {
         ::close(master_);
 }
 
+void PtyPort::closeMaster() {
+    if (master_ >= 0)
+        ::close(master_);
+    master_ = -1;
+}
+
 void PtyPort::linkAs(const QString& folder, int comNumber) {
     if (!QDir().mkpath(folder))
         throw std::runtime_error(

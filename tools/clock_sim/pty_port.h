@@ -16,6 +16,8 @@ public:
     PtyPort& operator=(const PtyPort&) = delete;
 
     int masterFd() const { return master_; }
+    // Closes the master side, as an adapter unplugged: the slave's writes then fail.
+    void closeMaster();
     // The slave side as this object keeps it open (for flow control, say).
     int slaveFd() const { return slaveKeeper_; }
     const QString& slavePath() const { return slavePath_; }
