@@ -146,7 +146,11 @@ bool TCustomComPort::autoOpened() {
 }
 
 void TCustomComPort::PutString(const QByteArray& bytes) {
-    PutStringAt(bytes, 0);
+    if (state_ == psShuttingDown)
+        return;
+    if (!autoOpened() || !dispatcher_)
+        throw ECommNotOpen();
+    check(dispatcher_->PutBlock(bytes.constData(), quint32(bytes.size())), *dispatcher_);
 }
 
 void TCustomComPort::PutStringAt(const QByteArray& bytes, qint64 releaseAtNs) {

@@ -68,7 +68,6 @@ public:
     // Used by EnsurePortNumber; none behaves as a cancelled prompt. Not owned.
     void setPortPrompt(PortPrompt* prompt) { prompt_ = prompt; }
 
-    TPortState PortState() const { return state_; }
     bool Open() const { return state_ == psOpen; }
     // True opens (running EnsurePortNumber first), False closes and discards unsent output.
     // Opening an open port or closing a closed one does nothing.

@@ -55,10 +55,6 @@ TBaseDispatcher::~TBaseDispatcher() {
     DonePort();
 }
 
-bool TBaseDispatcher::portOpen() const {
-    return device_->isOpen();
-}
-
 std::error_code TBaseDispatcher::OpenCom(const QString& AComName) {
     devicePath_ = AComName;
     if (portName_.isEmpty())

@@ -22,6 +22,10 @@
 
 namespace qev {
 
+namespace test {
+struct WorkerProbe;  // what tests read of a worker besides its operations
+}
+
 class TReadThread;
 class TWriteThread;
 class TStatusThread;
@@ -93,13 +97,9 @@ public:
     std::error_code SetDTR(bool on);
     std::error_code SetRTS(bool on);
 
-    bool portOpen() const;
-    int ActiveThreads() const { return activeThreads_.load(); }
     bool KillThreads() const { return killThreads_.load(); }
     // The device path of the last OpenCom, for messages.
     const QString& devicePath() const { return devicePath_; }
-    // Bytes received and collected (nobody reads them).
-    quint64 receivedBytes() const { return received_.load(); }
 
 protected:
     SerialDevice& device() { return *device_; }
@@ -109,6 +109,7 @@ protected:
     virtual void threadStarted(const TDispatcherThread& thread);
 
 private:
+    friend struct test::WorkerProbe;
     friend class TDispatcherThread;
     friend class TReadThread;
     friend class TWriteThread;

@@ -54,8 +54,6 @@ public:
     SyncPlan sendOnSecond(int itemIndex, qint64 messageBytes, const BuildForSecond& build);
 
     bool timedWaiting() const { return timed_.has_value(); }
-    // The port number a waiting timed message goes to.
-    quint16 timedPort() const { return timed_ ? timed_->port : 0; }
     // Lets the waiting timed message go at its instant and closes the port once it has left,
     // without handling events (at most about a second). Raises when it did not leave.
     void finishTimed();

@@ -34,7 +34,6 @@ public:
 
     // Every key path starts here; used literally.
     static constexpr QLatin1StringView kRoot{"Software\\QEV"};
-    QString Root() const { return kRoot; }
     SettingsBackend& backend() { return *backend_; }
 
     // Joins with single backslashes, dropping empty segments; a piece after the first that

@@ -29,12 +29,9 @@ public:
     void setDate(double value);
 
     // Empty means the system's short date format. Also sets the separator.
-    QString displayFormat() const { return dateFormat_; }
     void setDisplayFormat(const QString& format);
-    QChar DateSeparator() const { return dateSeparator_; }
     void setDateSeparator(QChar separator);
 
-    bool AllowNoDate() const { return allowNoDate_; }
     void setAllowNoDate(bool allow) { allowNoDate_ = allow; }
     // The settings in force: no date is the value 0.0 (30 December 1899), shown as an empty
     // field; the text sets Date as it is typed and is checked when the field is left; Alt+Delete
@@ -48,10 +45,8 @@ public:
 
     bool Checked() const { return date_ != NoDateValue(); }
     void setChecked(bool checked);
-    bool IsEmpty() const { return date_ == NoDateValue(); }
     bool DateError() const { return dateError_; }
 
-    const DateFigures& dateFigures() const { return figures_; }
     QString internalFormat() const { return internalFormat_; }
     QString builtMask() const { return mask_; }
     QString emptyMaskText() const { return emptyMaskText_; }

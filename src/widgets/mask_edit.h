@@ -22,7 +22,6 @@ public:
     void setEditMask(const QString& mask);
     QString EditMask() const { return engine_.mask().source(); }
     bool isMasked() const { return engine_.mask().isSet(); }
-    QChar maskBlank() const { return engine_.mask().blank(); }
 
     // The field's Text: blanks read as spaces, literals kept unless the save flag is 0.
     QString maskedText() const;

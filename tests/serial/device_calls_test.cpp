@@ -27,6 +27,7 @@ using test::DeviceRecord;
 using test::RecordingDevice;
 using test::RecordingDevices;
 using test::ThreadReports;
+using test::WorkerProbe;
 
 qsizetype firstIndex(const QStringList& calls, const QString& what) {
     return calls.indexOf(what);
@@ -213,7 +214,7 @@ protected:
             std::this_thread::sleep_for(60ms);
         {
             std::lock_guard guard(lock_);
-            starts_.emplace_back(name, ActiveThreads());
+            starts_.emplace_back(name, WorkerProbe::activeThreads(*this));
         }
         TBaseDispatcher::threadStarted(thread);
     }
@@ -226,7 +227,7 @@ private:
 TEST(WorkerThreads, StartOneAtATimeInOrder) {
     StartWatcher worker(std::make_shared<DeviceRecord>());
     ASSERT_FALSE(worker.InitPort(QStringLiteral("COM1"), 4800, 0, 8, 1, 4096, 4096, 3));
-    EXPECT_EQ(worker.ActiveThreads(), 4);
+    EXPECT_EQ(WorkerProbe::activeThreads(worker), 4);
     // Each thread is created only once the one before has announced itself.
     const std::vector<std::pair<QString, int>> expected = {{QStringLiteral("TReadThread"), 0},
                                                            {QStringLiteral("TDispThread"), 1},
@@ -234,8 +235,8 @@ TEST(WorkerThreads, StartOneAtATimeInOrder) {
                                                            {QStringLiteral("TStatusThread"), 3}};
     EXPECT_EQ(worker.starts(), expected);
     worker.DonePort();
-    EXPECT_EQ(worker.ActiveThreads(), 0);
-    EXPECT_FALSE(worker.portOpen());
+    EXPECT_EQ(WorkerProbe::activeThreads(worker), 0);
+    EXPECT_FALSE(WorkerProbe::deviceOpen(worker));
 }
 
 TEST(WorkerThreads, ReadFailureIsReportedOnceAndEndsEveryThread) {
@@ -249,10 +250,10 @@ TEST(WorkerThreads, ReadFailureIsReportedOnceAndEndsEveryThread) {
     ASSERT_EQ(seen.size(), 1u);
     EXPECT_EQ(seen[0].className, QStringLiteral("EInOutError"));
     EXPECT_EQ(seen[0].message, QStringLiteral("Device read error"));
-    for (int i = 0; i < 2000 && worker.ActiveThreads() > 0; ++i)
+    for (int i = 0; i < 2000 && WorkerProbe::activeThreads(worker) > 0; ++i)
         std::this_thread::sleep_for(1ms);
     EXPECT_TRUE(worker.KillThreads());
-    EXPECT_EQ(worker.ActiveThreads(), 0);
+    EXPECT_EQ(WorkerProbe::activeThreads(worker), 0);
     // Nothing queues behind the writer that went with them.
     EXPECT_EQ(worker.PutBlock("x", 1), SerialErrc::write_failed);
     worker.DonePort();

