@@ -34,7 +34,8 @@ void startupMessage(QtMsgType type, const QMessageLogContext& context, const QSt
         const QString text = qev::noDisplayText(QStringLiteral("the toolkit could not open one"));
         std::fputs(text.toLocal8Bit().constData(), stderr);
         for (const HeldMessage& m : held)
-            std::fputs((QStringLiteral("qev: ") + m.text + u'\n').toLocal8Bit().constData(), stderr);
+            std::fputs((QStringLiteral("qev: ") + m.text + u'\n').toLocal8Bit().constData(),
+                       stderr);
         std::fflush(stderr);
         std::_Exit(1);  // nothing of the window exists yet, so nothing is lost
     }

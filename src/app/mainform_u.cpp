@@ -241,10 +241,12 @@ void TMainForm::showStatus(const QString& text) {
 QString TMainForm::clockStateText(bool beforeSync) const {
     switch (clockSync_ ? clockSync_() : ClockSync::Unknown) {
         case ClockSync::Synced:
-            return beforeSync ? QString() : QStringLiteral("This computer's clock is synchronised.");
+            return beforeSync ? QString()
+                              : QStringLiteral("This computer's clock is synchronised.");
         case ClockSync::Unsynced:
-            return QStringLiteral("This computer's clock is not synchronised: \"Sync w/PC and "
-                                  "Send\" sets the device from it all the same.");
+            return QStringLiteral(
+                "This computer's clock is not synchronised: \"Sync w/PC and "
+                "Send\" sets the device from it all the same.");
         case ClockSync::Unknown:
             break;
     }
@@ -253,12 +255,12 @@ QString TMainForm::clockStateText(bool beforeSync) const {
 }
 
 QString TMainForm::sendPlace() const {
-    const quint16 n = com1_.ComNumber() != 0 ? com1_.ComNumber()
-                                              : quint16(radioGroup1_->ItemIndex() + 1);
+    const quint16 n =
+        com1_.ComNumber() != 0 ? com1_.ComNumber() : quint16(radioGroup1_->ItemIndex() + 1);
     if (n == 0)
         return QStringLiteral("the port to be chosen");
-    const QString device = com1_.DevicePath().isEmpty() ? portDevice(n)
-                                                         : deviceName(com1_.DevicePath());
+    const QString device =
+        com1_.DevicePath().isEmpty() ? portDevice(n) : deviceName(com1_.DevicePath());
     return portLabel(n, device);
 }
 
@@ -272,8 +274,8 @@ QString nowUtc() {
 }  // namespace
 
 void TMainForm::showSent(const QString& what) {
-    const QString text = sentText(what, com1_.ComNumber(), deviceName(com1_.DevicePath()),
-                                  com1_.DeliveryKnown());
+    const QString text =
+        sentText(what, com1_.ComNumber(), deviceName(com1_.DevicePath()), com1_.DeliveryKnown());
     showStatus(nowUtc() + withFinalPeriod(text.trimmed()));
 }
 
@@ -289,7 +291,8 @@ void TMainForm::showNotSent(std::exception_ptr error) {
     } catch (...) {
         why = oneLine(errorDisplayText(error).value_or(QString()));
     }
-    showStatus(nowUtc() + QStringLiteral("Not sent to %1: %2").arg(sendPlace(), withFinalPeriod(why)));
+    showStatus(nowUtc() +
+               QStringLiteral("Not sent to %1: %2").arg(sendPlace(), withFinalPeriod(why)));
 }
 
 void TMainForm::reportTimed(std::exception_ptr error) {

@@ -46,8 +46,8 @@ WindowLock::WindowLock() {
         return;
     }
     const QByteArray pid = QByteArray::number(qint64(::getpid())) + '\n';
-    if (::ftruncate(fd, 0) == 0)
-        [[maybe_unused]] const ssize_t n = ::pwrite(fd, pid.constData(), size_t(pid.size()), 0);
+    if (::ftruncate(fd, 0) == 0) [[maybe_unused]]
+        const ssize_t n = ::pwrite(fd, pid.constData(), size_t(pid.size()), 0);
     handle_ = fd;
     held_ = true;
 }

@@ -6,8 +6,8 @@
 
 #include <QContextMenuEvent>
 #include <QKeyEvent>
-#include <QMouseEvent>
 #include <QMenu>
+#include <QMouseEvent>
 
 namespace qev {
 
@@ -99,22 +99,25 @@ QString zoneListAdvice(const QStringList& lines) {
         try {
             zoneRecord(k, lines.at(k));
         } catch (const Exception&) {
-            return QStringLiteral("%1 (\"%2\") cannot be sent. Edit it, or right-click it and "
-                                  "choose \"Reset Zone\"")
+            return QStringLiteral(
+                       "%1 (\"%2\") cannot be sent. Edit it, or right-click it and "
+                       "choose \"Reset Zone\"")
                 .arg(zoneName(k), lines.at(k));
         }
     }
     if (lines.size() < kZoneCount)
-        return QStringLiteral("The list holds %1 of the device's %2 zones. Right-click it and "
-                              "choose \"Restore Missing Zones\"")
+        return QStringLiteral(
+                   "The list holds %1 of the device's %2 zones. Right-click it and "
+                   "choose \"Restore Missing Zones\"")
             .arg(lines.size())
             .arg(kZoneCount);
     return {};
 }
 
 QString zoneLineAdvice(int row, const QString& line) {
-    return QStringLiteral("%1 (\"%2\") cannot be opened in the editor. Right-click it and choose "
-                          "\"Reset Zone\"")
+    return QStringLiteral(
+               "%1 (\"%2\") cannot be opened in the editor. Right-click it and choose "
+               "\"Reset Zone\"")
         .arg(zoneName(row), line);
 }
 

@@ -41,8 +41,8 @@ int listPorts(CommandContext& context) {
                 << QStringLiteral("qev: %1 left out: %2\n").arg(which, withFinalPeriod(reason));
         }
     };
-    // The presence is the prompt's own check, which opens nothing: a port listed is one a send
-    // accepts.
+    // Present as the port prompt finds it (the one presence test, which opens nothing): what is
+    // listed here is what the prompt offers.
     for (const quint16 n : numbers) {
         const bool present = ports.at(n - 1).present;
         const QString why = present ? QString() : portAbsenceReason(n);

@@ -2,9 +2,9 @@
 
 #include "base/config_folder.h"
 #include "base/file_kind.h"
-#include "ports/real_path.h"
 #include "ports/port_assignment.h"
 #include "ports/port_messages.h"
+#include "ports/real_path.h"
 
 #include <QDir>
 #include <QFile>

@@ -3,8 +3,9 @@
 namespace qev {
 
 QString notSerialDeviceText(const QString& devicePath, const QString& kind) {
-    return QStringLiteral("\"%1\" is not a serial device (it is %2). Make it a link to the port's "
-                          "device, for example /dev/ttyUSB0")
+    return QStringLiteral(
+               "\"%1\" is not a serial device (it is %2). Make it a link to the port's "
+               "device, for example /dev/ttyUSB0")
         .arg(devicePath, kind);
 }
 

@@ -1,10 +1,10 @@
 #include "serial/com_port.h"
 
-#include "protocol/int_conversion.h"
 #include "ports/device_naming.h"
 #include "ports/port_assignment.h"
-#include "serial/dispatcher.h"
 #include "ports/port_description.h"
+#include "protocol/int_conversion.h"
+#include "serial/dispatcher.h"
 
 namespace qev {
 

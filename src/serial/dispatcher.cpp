@@ -245,8 +245,7 @@ std::error_code TBaseDispatcher::PutBlock(const char* data, quint32 length) {
     return PutBlockAt(data, length, 0);
 }
 
-std::error_code TBaseDispatcher::PutBlockAt(const char* data, quint32 length,
-                                            qint64 releaseAtNs) {
+std::error_code TBaseDispatcher::PutBlockAt(const char* data, quint32 length, qint64 releaseAtNs) {
     if (length == 0)
         return {};
     std::lock_guard lock(OutputSection);
@@ -437,8 +436,8 @@ void TBaseDispatcher::threadEnded(TDispatcherThread& thread, std::error_code res
         ThreadFailure failure;
         const WriteFailure write = writeFailure();
         if (result == SerialErrc::write_failed && write.error)
-            failure.detail = writeFailureDetail(portName_, devicePath_, write.written, write.size,
-                                                write.error);
+            failure.detail =
+                writeFailureDetail(portName_, devicePath_, write.written, write.size, write.error);
         else
             failure.detail = QStringLiteral("%1 (%2)").arg(portName_, deviceName(devicePath_));
         try {

@@ -50,8 +50,7 @@ public:
     // AComName: the device, as the naming of ports resolved it. FlowOpts: bit 0 DTR on, bit 1
     // RTS on, bit 4 DTR by handshake, bit 5 RTS by handshake.
     std::error_code InitPort(const QString& AComName, qint32 Baud, quint16 Parity, quint16 DataBits,
-                             quint16 StopBits, quint16 InSize, quint16 OutSize,
-                             quint32 FlowOpts);
+                             quint16 StopBits, quint16 InSize, quint16 OutSize, quint32 FlowOpts);
     // 0 for rate, 5 for parity, 9 for data bits, 3 for stop bits keep the current value.
     std::error_code SetLine(qint32 Baud, quint16 Parity, quint16 DataBits, quint16 StopBits);
     // Queues all of the bytes or, when they do not fit the free part of the ring, none

@@ -1,4 +1,5 @@
 #include "serial/event.h"
+#include "serial/serial_error_code.h"
 
 #include <poll.h>
 #include <sys/eventfd.h>
@@ -14,7 +15,7 @@ namespace qev {
 
 Event::Event(Reset reset) : fd_(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)), reset_(reset) {
     if (fd_ < 0)
-        throw std::system_error(errno, std::generic_category(), "eventfd");
+        throw std::system_error(systemError(errno), "eventfd");
 }
 
 Event::~Event() {

@@ -2,6 +2,7 @@
 // beside an overlapped operation's event.
 
 #include "serial/event.h"
+#include "serial/serial_error_code.h"
 
 #include <windows.h>
 
@@ -21,7 +22,7 @@ HANDLE native(void* h) {
 Event::Event(Reset reset)
     : fd_(::CreateEventW(nullptr, reset == Manual ? TRUE : FALSE, FALSE, nullptr)), reset_(reset) {
     if (fd_ == nullptr)
-        throw std::system_error(int(::GetLastError()), std::system_category(), "CreateEvent");
+        throw std::system_error(systemError(int(::GetLastError())), "CreateEvent");
 }
 
 Event::~Event() {

@@ -9,16 +9,16 @@
 namespace qev {
 
 enum class SerialErrc {
-    device_missing = 1,       // nothing is there (a link to nothing, a port with no hardware)
-    device_busy,              // another program holds it
-    access_denied,            // the user may not open it (on Debian: not in dialout)
-    device_gone,              // it went away while open (unplugged, hung up)
-    invalid_handle,           // the handle is not (or no longer) valid
-    not_serial_device,        // a file, pipe, folder or another device in its place
-    unexaminable,             // its name could not be looked at
-    threads_not_started,      // a thread of the worker did not start in time
-    write_failed,             // a thread's write failed: "Device write error"
-    read_failed,              // a thread's read failed: "Device read error"
+    device_missing = 1,   // nothing is there (a link to nothing, a port with no hardware)
+    device_busy,          // another program holds it
+    access_denied,        // the user may not open it (on Debian: not in dialout)
+    device_gone,          // it went away while open (unplugged, hung up)
+    invalid_handle,       // the handle is not (or no longer) valid
+    not_serial_device,    // a file, pipe, folder or another device in its place
+    unexaminable,         // its name could not be looked at
+    threads_not_started,  // a thread of the worker did not start in time
+    write_failed,         // a thread's write failed: "Device write error"
+    read_failed,          // a thread's read failed: "Device read error"
     out_of_memory,
     output_buffer_too_small,  // a message that does not fit the output ring
     comm_not_open,            // no device is open

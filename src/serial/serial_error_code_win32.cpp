@@ -18,9 +18,8 @@ public:
     const char* name() const noexcept override { return "win32"; }
     std::string message(int value) const override {
         wchar_t buffer[512];
-        const DWORD n =
-            ::FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                             DWORD(value), 0, buffer, 512, nullptr);
+        const DWORD n = ::FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                         nullptr, DWORD(value), 0, buffer, 512, nullptr);
         if (n == 0)
             return "error " + std::to_string(value);
         return QString::fromWCharArray(buffer, int(n)).trimmed().toStdString();

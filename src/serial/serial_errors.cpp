@@ -111,8 +111,9 @@ QString ThreadFailure::text() const {
 
 QString writeFailureCause(const std::error_code& error) {
     if (error == SerialErrc::device_gone || error == SerialErrc::device_missing)
-        return QStringLiteral("the adapter was unplugged or stopped answering. Check its cable and "
-                              "plug, then send again");
+        return QStringLiteral(
+            "the adapter was unplugged or stopped answering. Check its cable and "
+            "plug, then send again");
     if (error == SerialErrc::invalid_handle)
         return QStringLiteral("the port's handle was closed under it. Send again");
     if (error == SerialErrc::device_busy || error == SerialErrc::access_denied)
@@ -125,11 +126,9 @@ QString writeFailureDetail(const QString& port, const QString& devicePath, qint6
     const QString where = port.isEmpty() || port == devicePath
                               ? deviceName(devicePath)
                               : QStringLiteral("%1 (%2)").arg(port, deviceName(devicePath));
-    const QString what = written == 0 ? QStringLiteral("none of the message's %1 bytes left")
-                                            .arg(size)
-                                      : QStringLiteral("%1 of the message's %2 bytes left")
-                                            .arg(written)
-                                            .arg(size);
+    const QString what =
+        written == 0 ? QStringLiteral("none of the message's %1 bytes left").arg(size)
+                     : QStringLiteral("%1 of the message's %2 bytes left").arg(written).arg(size);
     return QStringLiteral("%1: %2 before the write failed: %3")
         .arg(where, what, writeFailureCause(error));
 }
@@ -264,9 +263,9 @@ void raiseSerialError(const std::error_code& error, const QString& devicePath) {
     }
     if (isSystemError(error))
         raiseSystemError(error);
-    throw ESerialException(QStringLiteral("The serial port failed: %1")
-                               .arg(QString::fromStdString(error.message())),
-                           0);
+    throw ESerialException(
+        QStringLiteral("The serial port failed: %1").arg(QString::fromStdString(error.message())),
+        0);
 }
 
 void raiseThreadError(const std::error_code& error) {

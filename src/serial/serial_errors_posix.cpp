@@ -3,9 +3,9 @@
 namespace qev {
 
 void raiseSystemError(const std::error_code& error) {
-    throw ESerialException(QStringLiteral("The serial port failed: %1")
-                               .arg(QString::fromStdString(error.message())),
-                           0);
+    throw ESerialException(
+        QStringLiteral("The serial port failed: %1").arg(QString::fromStdString(error.message())),
+        0);
 }
 
 }  // namespace qev

@@ -54,7 +54,8 @@ void waitUnlessCancelled(TComPort& port, quint32 ms, const std::function<bool()>
 
 void checkSent(TComPort& port, qint64 size) {
     if (port.Open() && !port.CanWrite())
-        throw EReported(QStringLiteral("the write to %1 failed").arg(deviceName(port.DevicePath())));
+        throw EReported(
+            QStringLiteral("the write to %1 failed").arg(deviceName(port.DevicePath())));
     if (const qint64 unsent = port.UnsentBytes(); unsent > 0)
         throw EMessageNotSent::stalled(port.DevicePath(), size, unsent);
 }

@@ -38,13 +38,13 @@ inline QString accessValue(const QString& where, const QString& key, const QStri
 
 // The same in plain words, for the line after the registry's: the file and the system's reason.
 inline QString notSaved(const QString& file, const QString& reason) {
-    const QString text =
-        QStringLiteral("QEV could not save its settings in \"%1\"").arg(file);
+    const QString text = QStringLiteral("QEV could not save its settings in \"%1\"").arg(file);
     return reason.isEmpty() ? text : QStringLiteral("%1: %2").arg(text, reason);
 }
 inline QString notRead(const QString& file, const QString& reason) {
-    return QStringLiteral("QEV could not read its settings file \"%1\": %2. It starts from its "
-                          "default settings")
+    return QStringLiteral(
+               "QEV could not read its settings file \"%1\": %2. It starts from its "
+               "default settings")
         .arg(file, reason);
 }
 

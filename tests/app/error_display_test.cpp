@@ -1,8 +1,8 @@
 // The error display: what text an escaped error shows, the box it shows in, the title, and
 // worker-thread failures reaching the user-interface thread.
 
-#include "printers.h"
 #include "app/error_display.h"
+#include "printers.h"
 #include "test_application.h"
 
 #include "base/exception.h"
@@ -148,7 +148,7 @@ TEST_F(ErrorBox, WorkerThreadFailureIsShownOnTheUiThread) {
     EXPECT_EQ(seen.title, QStringLiteral("Application Error"));
     EXPECT_TRUE(seen.text.contains(QStringLiteral("EInOutError")));
     EXPECT_EQ(seen.text, QStringLiteral("Exception EInOutError in a serial port thread: Device "
-                                         "write error.\nCOM3 (/dev/ttyUSB0)"));
+                                        "write error.\nCOM3 (/dev/ttyUSB0)"));
     EXPECT_EQ(seen.icon, QMessageBox::Critical);
 }
 

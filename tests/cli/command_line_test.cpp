@@ -329,9 +329,10 @@ TEST_F(Answers, UnsynchronisedClockWarnsOrRefuses) {
     // A port choice left empty in the window is told before anything about the clock.
     QFile stored(dir_.filePath("none.reg"));
     ASSERT_TRUE(stored.open(QIODevice::WriteOnly));
-    stored.write("Windows Registry Editor Version 5.00\r\n\r\n"
-                 "[HKEY_CURRENT_USER\\Software\\QEV\\MainForm]\r\n"
-                 "\"RadioGroup1_ItemIndex\"=dword:ffffffff\r\n");
+    stored.write(
+        "Windows Registry Editor Version 5.00\r\n\r\n"
+        "[HKEY_CURRENT_USER\\Software\\QEV\\MainForm]\r\n"
+        "\"RadioGroup1_ItemIndex\"=dword:ffffffff\r\n");
     stored.close();
     EXPECT_EQ(run({"sync"}, ClockSync::Unsynced), 1);
     EXPECT_EQ(err_,

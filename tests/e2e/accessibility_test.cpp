@@ -2,10 +2,10 @@
 // pressed has a name of its own in its window, and shows when it has the keyboard focus.
 
 #include "serial/prompt/com_select_form.h"
-#include "window_fixture.h"
 #include "widgets/date_picker_edit.h"
 #include "widgets/drop_calendar.h"
 #include "widgets/list_box.h"
+#include "window_fixture.h"
 
 #include <QAccessible>
 #include <QPushButton>

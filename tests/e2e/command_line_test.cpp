@@ -3,9 +3,9 @@
 
 #include "cli/command_line.h"
 #include "cli/cli_commands.h"
+#include "printers.h"
 #include "protocol/messages.h"
 #include "protocol/zone_line.h"
-#include "printers.h"
 #include "pty_pair.h"
 #include "second_checks.h"
 #include "serial/sync_timing.h"

@@ -26,7 +26,6 @@
 
 #include <ostream>
 
-
 namespace qev {
 namespace {
 
@@ -375,8 +374,8 @@ TEST_P(KeyboardPaths, PortChoicesTellWhatEachPortIs) {
         return group->button(1)->accessibleDescription() == "linked by hand\n" + com2.slavePath();
     }));
     // A link that leads nowhere says so, as the ports command does.
-    const QString com3 = "no device: \"" + ports +
-                         "/COM3\" leads to \"/nonexistent/ttyUSB9\", which does not exist";
+    const QString com3 =
+        "no device: \"" + ports + "/COM3\" leads to \"/nonexistent/ttyUSB9\", which does not exist";
     EXPECT_EQ(group->button(2)->accessibleDescription(), com3);
     EXPECT_EQ(group->button(2)->toolTip(), com3);
 

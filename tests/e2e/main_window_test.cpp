@@ -1,12 +1,12 @@
 // The real main window under the offscreen platform, its COM1 a pty: what reaches the line for
 // each action, and what the user is shown.
 
-#include "printers.h"
 #include "app/error_display.h"
 #include "app/settings_keeper.h"
 #include "cli/cli_commands.h"
-#include "protocol/messages.h"
+#include "printers.h"
 #include "protocol/date_time_value.h"
+#include "protocol/messages.h"
 #include "protocol/zone_line.h"
 #include "serial/prompt/com_select_form.h"
 #include "widgets/date_picker_edit.h"
@@ -158,8 +158,8 @@ TEST_F(MainWindow, AFailedSaveIsToldOnceAndTheCloseAsks) {
         QTest::qWait(SettingsKeeper::kSaveDelayMs + 200);
         ASSERT_EQ(boxes.texts().size(), 1) << boxes.texts().join('|');
         EXPECT_TRUE(boxes.texts()[0].startsWith("Unable to ")) << boxes.texts()[0];
-        EXPECT_TRUE(boxes.texts()[0].contains(
-            "\nQEV could not save its settings in \"" + settingsFile() + "\": the lock file"));
+        EXPECT_TRUE(boxes.texts()[0].contains("\nQEV could not save its settings in \"" +
+                                              settingsFile() + "\": the lock file"));
     }
     EXPECT_TRUE(form_->StatusLine()->text().startsWith("Settings not saved: Unable to "));
     QString asked;
@@ -172,8 +172,9 @@ TEST_F(MainWindow, AFailedSaveIsToldOnceAndTheCloseAsks) {
     EXPECT_FALSE(form_->close());
     EXPECT_TRUE(QTest::qWaitFor([&] { return !form_->isVisible(); }));
     EXPECT_TRUE(asked.startsWith("Unable to ")) << asked;
-    EXPECT_TRUE(asked.endsWith("Try again, or close without saving the changes made since the "
-                               "settings were last saved?"))
+    EXPECT_TRUE(
+        asked.endsWith("Try again, or close without saving the changes made since the "
+                       "settings were last saved?"))
         << asked;
 }
 

@@ -3,10 +3,10 @@
 
 #include "base/error_sink.h"
 #include "modal_helpers.h"
+#include "ports/device_naming.h"
 #include "pty_pair.h"
 #include "recording_device.h"
 #include "serial/com_port.h"
-#include "ports/device_naming.h"
 #include "serial/prompt/com_select_form.h"
 #include "serial/transmission.h"
 #include "widgets/radio_group.h"

@@ -4,9 +4,9 @@
 // told once what is wrong and where, nothing on disk changes, and the window closes normally.
 // Each run is bounded by a watchdog, so a regression that waits fails instead of hanging.
 
-#include "printers.h"
 #include "hostile_files.h"
 #include "modal_helpers.h"
+#include "printers.h"
 #include "protocol/zone_line.h"
 #include "serial/prompt/com_select_form.h"
 #include "widgets/list_box.h"
@@ -22,7 +22,6 @@
 #include <gtest/gtest.h>
 
 #include <functional>
-
 
 namespace qev {
 namespace {

@@ -76,20 +76,20 @@ TEST_P(SendFaults, TheWindowShowsTheFailureAndItsStatusSaysNotSent) {
     EXPECT_EQ(boxes.boxes().size(), 1) << shown;
     EXPECT_TRUE(shown.contains(QString::fromLatin1(GetParam().told))) << shown;
     if (GetParam().error) {
-        EXPECT_TRUE(shown.startsWith("Exception EInOutError in a serial port thread: Device "
-                                     "write error.\nCOM1 ("))
+        EXPECT_TRUE(
+            shown.startsWith("Exception EInOutError in a serial port thread: Device "
+                             "write error.\nCOM1 ("))
             << shown;
     }
     EXPECT_TRUE(form_->StatusLine()->text().contains("Not sent to COM1"))
         << form_->StatusLine()->text();
 }
 
-INSTANTIATE_TEST_SUITE_P(Errors, SendFaults, ::testing::ValuesIn(kFaults),
-                         [](const auto& info) {
-                             QString name = QString::fromLatin1(info.param.name);
-                             name.replace(QRegularExpression("[^A-Za-z0-9]"), "_");
-                             return name.toStdString();
-                         });
+INSTANTIATE_TEST_SUITE_P(Errors, SendFaults, ::testing::ValuesIn(kFaults), [](const auto& info) {
+    QString name = QString::fromLatin1(info.param.name);
+    name.replace(QRegularExpression("[^A-Za-z0-9]"), "_");
+    return name.toStdString();
+});
 
 }  // namespace
 }  // namespace qev

@@ -1,11 +1,11 @@
 // What the worker asks of the device layer, and when: checked on a recording device.
 
 #include "pty_pair.h"
-#include "scoped_config.h"
 #include "recording_device.h"
+#include "scoped_config.h"
 
-#include "serial/com_port.h"
 #include "ports/device_naming.h"
+#include "serial/com_port.h"
 #include "serial/dispatcher.h"
 #include "serial/serial_errors.h"
 #include "serial/transmission.h"

@@ -116,8 +116,8 @@ TEST(PortAssignment, ABusyFolderIsToldWithoutWaiting) {
     auto lock = std::make_unique<QLockFile>(sys.roots().links + "/.lock");
     ASSERT_TRUE(lock->tryLock());
     const std::atomic<bool> cancelled{true};
-    for (const PortAssignment& busy : {assignPortNumbers(sys.roots(), 0),
-                                       assignPortNumbers(sys.roots(), 60000, &cancelled)}) {
+    for (const PortAssignment& busy :
+         {assignPortNumbers(sys.roots(), 0), assignPortNumbers(sys.roots(), 60000, &cancelled)}) {
         EXPECT_TRUE(busy.busy);
         EXPECT_TRUE(busy.assigned.isEmpty());
     }

@@ -32,8 +32,8 @@ namespace qev {
 namespace {
 
 using test::MasterCollector;
-using test::ScopedConfig;
 using test::PtyPair;
+using test::ScopedConfig;
 using test::ThreadReports;
 using test::WorkerProbe;
 

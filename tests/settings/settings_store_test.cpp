@@ -223,9 +223,11 @@ TEST_F(SettingsStoreTest, WriteFailuresCarryTheRegistryTextsWithTheFilePath) {
     const QString full = message([&] { store().WriteString("MainForm\\B", QString(1000, 'x')); });
     ::setrlimit(RLIMIT_FSIZE, &limit);
     std::signal(SIGXFSZ, previous);
-    EXPECT_EQ(full, "Unable to open key \"" + file() +
-                        "\\Software\\QEV\\MainForm\" for write | QEV could not save its settings in "
-                        "\"" + file() + "\": " + qt_error_string(EFBIG));
+    EXPECT_EQ(full,
+              "Unable to open key \"" + file() +
+                  "\\Software\\QEV\\MainForm\" for write | QEV could not save its settings in "
+                  "\"" +
+                  file() + "\": " + qt_error_string(EFBIG));
     EXPECT_EQ(readAll(file()), before);
     EXPECT_EQ(store().ReadInteger("MainForm\\A", 0), 1);  // nothing was changed
 }

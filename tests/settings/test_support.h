@@ -21,9 +21,7 @@
 #include <memory>
 #include <ostream>
 
-
 namespace qev::test {
-
 
 inline QByteArray readAll(const QString& path) {
     QFile f(path);

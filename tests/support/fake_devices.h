@@ -3,8 +3,8 @@
 // under dev/serial/by-id (pseudo terminals stand in for their devices, and sys describes their
 // USB devices), built-in ports, and a folder for the COM<n> links.
 
-#include "pty_pair.h"
 #include "ports/port_assignment.h"
+#include "pty_pair.h"
 
 #include <QMap>
 #include <QString>

@@ -4,8 +4,8 @@
 // One open per port is checked on a real line by the port tests (windows_port_held).
 
 #include "ports/device_naming.h"
-#include "serial/event.h"
 #include "ports/port_description.h"
+#include "serial/event.h"
 #include "serial/serial_device.h"
 
 #include <gtest/gtest.h>
