@@ -6,6 +6,8 @@
 #include "app/port_tips.h"
 #include "app/settings_keeper.h"
 #include "app/setzone.h"
+#include "app/time_zone_dialog.h"
+#include "app/zone_following.h"
 #include "app/zone_menu.h"
 #include "base/error_sink.h"
 #include "base/version.h"
@@ -78,6 +80,21 @@ void TMainForm::showAndBuild() {
     for (QWidget* child : findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
         child->show();
     formStorage1_->onShow();
+    startFollowing();
+}
+
+void TMainForm::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    // The storage's restore ran before this, at the same showing.
+    if (formStorage1_ && formStorage1_->restored())
+        startFollowing();
+}
+
+void TMainForm::startFollowing() {
+    if (following_ && !followingStarted_) {
+        followingStarted_ = true;
+        runGuarded([this] { following_->start(); });
+    }
 }
 
 void TMainForm::buildControls() {
@@ -162,6 +179,16 @@ void TMainForm::buildControls() {
             [this] { runGuarded([this] { resetZone(zoneMenu_->row()); }); });
     connect(zoneMenu_->restoreMissing(), &QAction::triggered, this,
             [this] { runGuarded([this] { restoreMissingZones(); }); });
+    connect(zoneMenu_->followZone(), &QAction::triggered, this,
+            [this] { runGuarded([this] { followTimeZone(zoneMenu_->row()); }); });
+    connect(zoneMenu_->fixedOffset(), &QAction::triggered, this,
+            [this] { runGuarded([this] { fixedOffset(zoneMenu_->row()); }); });
+    connect(zoneMenu_, &ZoneMenu::aboutToShow, this, [this](int row) {
+        const bool zone = row >= 0 && row < kZoneCount && row < listBox1_->count();
+        zoneMenu_->followZone()->setEnabled(zone);
+        zoneMenu_->fixedOffset()->setEnabled(zone && following_ &&
+                                             !following_->followed(row).isEmpty());
+    });
 
     setUpClockPort(com1_);
     com1_.setPortPrompt(&portPrompt_);
@@ -188,6 +215,9 @@ void TMainForm::buildControls() {
     // The user's choice of a port, by click or arrow key (the restore's is no change).
     for (int i = 0; i < radioGroup1_->count(); ++i)
         connect(radioGroup1_->button(i), &QRadioButton::clicked, keeper_, &SettingsKeeper::changed);
+    following_ = new ZoneFollowing(listBox1_, settingsStore1_, this);
+    following_->setStatus([this](const QString& text) { showStatus(text); });
+    following_->setLinesChanged([this] { keeper_->changed(); });
 
     runGuarded([this] { FormCreate(); });
     showStatus(clockStateText(false));
@@ -363,6 +393,7 @@ void TMainForm::btnEditClick() {
     listBox1_->setItemIndex(row);
     if (line != before)
         keeper_->changed();
+    following_->lineSetByHand(row, before, line);
 }
 
 void TMainForm::ListBox1DblClick() {
@@ -370,6 +401,8 @@ void TMainForm::ListBox1DblClick() {
 }
 
 void TMainForm::Button3Click() {
+    // Followed zones go at the offset in force at this moment.
+    following_->refresh();
     const QStringList lines = listBox1_->Items();
     QByteArray message;
     try {
@@ -401,9 +434,11 @@ void TMainForm::SendIt(const QByteArray& message) {
 void TMainForm::resetZone(int row) {
     if (row < 0 || row >= kZoneCount || row >= listBox1_->count())
         return;
+    const QString before = listBox1_->item(row)->text();
     listBox1_->setLine(row, defaultZoneLine(row));
     listBox1_->setItemIndex(row);
     keeper_->changed();
+    following_->lineSetByHand(row, before, defaultZoneLine(row));
 }
 
 void TMainForm::restoreMissingZones() {
@@ -414,6 +449,28 @@ void TMainForm::restoreMissingZones() {
     listBox1_->setItems(withMissingZones(lines));
     listBox1_->setItemIndex(selected);
     keeper_->changed();
+    following_->refresh();  // the new lines' descriptions, and their offsets when followed
+}
+
+TimeZoneDialog* TMainForm::timeZoneDialog() {
+    if (!timeZoneDialog_) {
+        timeZoneDialog_ = new TimeZoneDialog(this, [this] { return following_->now(); });
+        connect(timeZoneDialog_, &TimeZoneDialog::chosen, this, [this](int k, const QString& id) {
+            runGuarded([=, this] { following_->follow(k, id); });
+        });
+    }
+    return timeZoneDialog_;
+}
+
+void TMainForm::followTimeZone(int row) {
+    if (row < 0 || row >= kZoneCount || row >= listBox1_->count())
+        return;
+    timeZoneDialog()->ask(row, following_->followed(row));
+}
+
+void TMainForm::fixedOffset(int row) {
+    if (!following_->followed(row).isEmpty())
+        following_->follow(row, QString());
 }
 
 }  // namespace qev

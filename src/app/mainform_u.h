@@ -27,6 +27,8 @@ class SettingsKeeper;
 class ZoneMenu;
 class TDatePickerEdit;
 class TdlgSetZone;
+class TimeZoneDialog;
+class ZoneFollowing;
 class TFormStorage;
 class TMaskEdit;
 class TSettingsStore;
@@ -73,6 +75,9 @@ public:
     SettingsKeeper* settingsKeeper() const { return keeper_; }
     ZoneMenu* zoneMenu() const { return zoneMenu_; }
     PortTips* portTips() const { return portTips_; }
+    ZoneFollowing* zoneFollowing() const { return following_; }
+    // The dialog of "Follow Time Zone...", made when first asked for.
+    TimeZoneDialog* timeZoneDialog();
 
     // The line below the zones that says what the last send did, and what else the user should
     // know (the clock's state, a save that failed); screen readers are told of each change.
@@ -91,9 +96,12 @@ public:
     // The context menu's commands on zone line row.
     void resetZone(int row);
     void restoreMissingZones();
+    void followTimeZone(int row);
+    void fixedOffset(int row);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     void buildControls();
@@ -105,6 +113,7 @@ private:
     void showSent(const QString& what);
     void showNotSent(std::exception_ptr error);
     void reportTimed(std::exception_ptr error);
+    void startFollowing();
 
     RadioGroup* radioGroup1_ = nullptr;
     PortTips* portTips_ = nullptr;
@@ -120,6 +129,8 @@ private:
     QPushButton* button3_ = nullptr;
     QLabel* statusLine_ = nullptr;
     ZoneMenu* zoneMenu_ = nullptr;
+    ZoneFollowing* following_ = nullptr;
+    TimeZoneDialog* timeZoneDialog_ = nullptr;
 
     DialogPortPrompt portPrompt_;
     TComPort com1_;
@@ -130,6 +141,7 @@ private:
     TdlgSetZone* zoneEditor_ = nullptr;
     std::function<ClockSync()> clockSync_ = systemClockSync;
     bool sessionEnding_ = false;
+    bool followingStarted_ = false;
 };
 
 }  // namespace qev

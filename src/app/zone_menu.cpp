@@ -17,6 +17,11 @@ ZoneMenu::ZoneMenu(ListBox* list) : QObject(list), list_(list), menu_(new QMenu(
     resetZone_->setObjectName(QStringLiteral("ResetZone"));
     restoreMissing_ = menu_->addAction(QStringLiteral("Restore Missing Zones"));
     restoreMissing_->setObjectName(QStringLiteral("RestoreMissingZones"));
+    menu_->addSeparator();
+    followZone_ = menu_->addAction(QStringLiteral("Follow Time Zone..."));
+    followZone_->setObjectName(QStringLiteral("FollowTimeZone"));
+    fixedOffset_ = menu_->addAction(QStringLiteral("Fixed Offset"));
+    fixedOffset_->setObjectName(QStringLiteral("FixedOffset"));
     list_->installEventFilter(this);
     list_->viewport()->installEventFilter(this);
 }
@@ -85,14 +90,6 @@ QStringList withMissingZones(const QStringList& lines) {
         all << defaults.at(k);
     return all;
 }
-
-namespace {
-
-QString zoneName(int row) {
-    return QStringLiteral("Zone %1").arg(row, 2, 10, QLatin1Char('0'));
-}
-
-}  // namespace
 
 QString zoneListAdvice(const QStringList& lines) {
     for (int k = 0; k < kZoneCount && k < lines.size(); ++k) {

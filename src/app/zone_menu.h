@@ -1,6 +1,7 @@
 #pragma once
 // The zone list's context menu, opened with a right click, the Menu key or Shift+F10 on a line:
-// the ways out of a list that cannot be sent or edited. And the words that point to them.
+// the ways out of a list that cannot be sent or edited, and the choice of a time zone for the
+// line to follow. And the words that point to them.
 
 #include <QList>
 #include <QObject>
@@ -22,6 +23,8 @@ public:
     QMenu* menu() const { return menu_; }
     QAction* resetZone() const { return resetZone_; }
     QAction* restoreMissing() const { return restoreMissing_; }
+    QAction* followZone() const { return followZone_; }
+    QAction* fixedOffset() const { return fixedOffset_; }
     // The line the open menu acts on.
     int row() const { return row_; }
 
@@ -39,6 +42,8 @@ private:
     QMenu* menu_;
     QAction* resetZone_;
     QAction* restoreMissing_;
+    QAction* followZone_;
+    QAction* fixedOffset_;
     int row_ = -1;
 };
 

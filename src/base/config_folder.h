@@ -9,4 +9,9 @@ namespace qev {
 
 QString configFolder();
 
+// Where QEV keeps what it has done rather than what the user chose (what it last sent to each
+// port): $XDG_STATE_HOME/QEV (~/.local/state/QEV by the same rules); on Windows
+// %LOCALAPPDATA%\QEV\state.
+QString stateFolder();
+
 }  // namespace qev

@@ -2,18 +2,21 @@
 
 #include "base/error_text.h"
 #include "cli/ports_command.h"
+#include "cli/sent_record.h"
 #include "cli/stop_signals.h"
+#include "cli/zones_command.h"
+#include "ports/device_naming.h"
+#include "ports/port_assignment.h"
 #include "protocol/date_time_value.h"
 #include "protocol/messages.h"
 #include "protocol/zone_line.h"
 #include "serial/com_port.h"
-#include "ports/device_naming.h"
-#include "ports/port_assignment.h"
 #include "serial/transmitter.h"
 #include "settings/main_form_settings.h"
 #include "settings/platform_backend.h"
 #include "settings/settings_errors.h"
 #include "settings/settings_store.h"
+#include "timezones/offset_changes.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -187,9 +190,11 @@ int sync(const Command& command, CommandContext& context) {
 
 int sendZones(const Command& command, CommandContext& context) {
     QByteArray message;
+    const qint64 now = context.now().toSecsSinceEpoch();
     try {
         const auto store = openStore(context);
-        message = storedZoneMessage(storedZoneLines(*store), settingsPlace(context.settingsFile));
+        message = storedZoneMessage(zoneLinesAt(*store, now, context.err),
+                                    settingsPlace(context.settingsFile));
     } catch (...) {
         context.err << QStringLiteral("qev: %1\n").arg(errorText(std::current_exception()));
         return 1;
@@ -197,10 +202,30 @@ int sendZones(const Command& command, CommandContext& context) {
     const std::optional<quint16> n = commandPort(command, context);
     if (!n)
         return 1;
-    return send(*n, context, [n, &message](Transmitter& transmitter) {
+    if (command.ifChanged) {
+        const std::optional<SentRecord> last = readSentRecord(*n);
+        if (last && last->message == message) {
+            // Nothing to do, and no port is opened for it.
+            context.out << QStringLiteral(
+                               "Nothing sent to %1: the zone configuration for now is the one "
+                               "sent to it at %2\n")
+                               .arg(portLabel(*n, portDevice(*n)), utcText(last->sentAt));
+            return 0;
+        }
+    }
+    const int status = send(*n, context, [n, &message](Transmitter& transmitter) {
         transmitter.send(*n - 1, message);
         return zonesSentWhat(kZoneCount);
     });
+    if (status == 0) {
+        const QString failure = writeSentRecord(*n, {message, now});
+        if (!failure.isEmpty())
+            context.err << QStringLiteral(
+                               "qev: warning: what was sent could not be recorded (%1), so the "
+                               "next send-zones --if-changed sends it again.\n")
+                               .arg(failure);
+    }
+    return status;
 }
 
 }  // namespace
@@ -259,6 +284,8 @@ int runCommand(const Command& command, CommandContext& context) {
             return 2;
         case CommandKind::Ports:
             return runPortsCommand(command, context);
+        case CommandKind::Zones:
+            return runZonesCommand(command, context);
         case CommandKind::Sync:
             return sync(command, context);
         case CommandKind::SendZones:

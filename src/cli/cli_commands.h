@@ -4,6 +4,7 @@
 #include "cli/clock_sync.h"
 #include "cli/command_line.h"
 
+#include <QDateTime>
 #include <QStringList>
 
 #include <functional>
@@ -20,6 +21,8 @@ struct CommandContext {
     QTextStream& err;
     std::function<ClockSync()> clockSync = systemClockSync;
     QString settingsFile;  // empty: the settings file the window uses
+    // The instant whose offsets the followed zones get (tests choose theirs).
+    std::function<QDateTime()> now = &QDateTime::currentDateTimeUtc;
 };
 
 // The exit status: 0 when sent, 1 when not (the reason written to err), 2 for bad usage.

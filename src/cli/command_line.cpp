@@ -8,7 +8,6 @@
 #include <QDateTime>
 #include <QRegularExpression>
 
-
 namespace qev {
 
 namespace {
@@ -62,8 +61,8 @@ std::optional<QString> singleDashError(const QString& word) {
         return QStringLiteral("\"%1\" is an option of the window; the commands take none")
             .arg(word);
     const QString name = word.mid(1).section(u'=', 0, 0);
-    for (const char* longName :
-         {"port", "require-synced", "help", "version", "link", "unlink", "force"}) {
+    for (const char* longName : {"port", "require-synced", "help", "version", "link", "unlink",
+                                 "force", "if-changed", "follow", "unfollow"}) {
         if (name == QLatin1StringView(longName))
             return QStringLiteral(
                        "Unknown option \"%1\": options of the commands take two "
@@ -113,7 +112,47 @@ std::optional<QString> portLinkError(const QCommandLineParser& parser,
     return std::nullopt;
 }
 
+// Reads zones --follow N ZONE or --unfollow N into command; the usage error otherwise.
+std::optional<QString> zoneFollowError(const QCommandLineParser& parser,
+                                       const QCommandLineOption& follow,
+                                       const QCommandLineOption& unfollow, const QStringList& words,
+                                       Command& command) {
+    if (command.kind != CommandKind::Zones)
+        return QStringLiteral("--follow and --unfollow belong to the zones command");
+    if (parser.isSet(follow) && parser.isSet(unfollow))
+        return QStringLiteral("Give either --follow or --unfollow");
+    const QCommandLineOption& option = parser.isSet(follow) ? follow : unfollow;
+    const QStringList values = parser.values(option);
+    const QString name = QStringLiteral("--") + option.names().first();
+    if (values.size() > 1)
+        return QStringLiteral("%1 is given more than once").arg(name);
+    const auto n = parseZoneNumber(values.first());
+    if (!n)
+        return QStringLiteral(
+                   "\"%1\" is no zone: give %2 0 to 15, as in \"Zone 00\" to \"Zone 15\"")
+            .arg(values.first(), name);
+    command.zone = *n;
+    if (parser.isSet(unfollow)) {
+        command.followAction = ZoneFollowAction::Unfollow;
+        return std::nullopt;
+    }
+    if (words.size() < 2)
+        return QStringLiteral(
+            "--follow needs the time zone to follow, as in: qev zones --follow 1 Europe/London");
+    command.followAction = ZoneFollowAction::Follow;
+    command.zoneId = words.at(1);
+    return std::nullopt;
+}
+
 }  // namespace
+
+std::optional<int> parseZoneNumber(const QString& text) {
+    static const QRegularExpression form(QStringLiteral("^[0-9]{1,2}$"));
+    if (!form.match(text.trimmed()).hasMatch())
+        return std::nullopt;
+    const int n = text.trimmed().toInt();
+    return n < 16 ? std::optional<int>(n) : std::nullopt;
+}
 
 bool wantsCommandLine(const QStringList& arguments) {
     for (qsizetype i = 0; i < arguments.size(); ++i) {
@@ -156,7 +195,11 @@ Command parseCommandLine(const QStringList& arguments) {
     const QCommandLineOption link(QStringLiteral("link"), {}, QStringLiteral("COMn"));
     const QCommandLineOption unlink(QStringLiteral("unlink"), {}, QStringLiteral("COMn"));
     const QCommandLineOption force(QStringLiteral("force"), {});
-    parser.addOptions({help, version, port, requireSynced, link, unlink, force});
+    const QCommandLineOption ifChanged(QStringLiteral("if-changed"), {});
+    const QCommandLineOption follow(QStringLiteral("follow"), {}, QStringLiteral("N"));
+    const QCommandLineOption unfollow(QStringLiteral("unfollow"), {}, QStringLiteral("N"));
+    parser.addOptions(
+        {help, version, port, requireSynced, link, unlink, force, ifChanged, follow, unfollow});
 
     Command command;
     const auto usage = [&command](const QString& error) {
@@ -171,7 +214,9 @@ Command parseCommandLine(const QStringList& arguments) {
             break;
         if (arguments.at(i) == QStringLiteral("--port") ||
             arguments.at(i) == QStringLiteral("--link") ||
-            arguments.at(i) == QStringLiteral("--unlink")) {
+            arguments.at(i) == QStringLiteral("--unlink") ||
+            arguments.at(i) == QStringLiteral("--follow") ||
+            arguments.at(i) == QStringLiteral("--unfollow")) {
             ++i;  // its value, told about below if it is no port
             continue;
         }
@@ -192,10 +237,10 @@ Command parseCommandLine(const QStringList& arguments) {
 
     const QStringList words = parser.positionalArguments();
     if (words.isEmpty())
-        return usage(QStringLiteral("No command given: use sync, send-zones or ports"));
-    // ports --link COMn DEVICE is the one command with a second word (--link with another command
-    // is told of below).
-    const qsizetype wordsTaken = parser.isSet(link) ? 2 : 1;
+        return usage(QStringLiteral("No command given: use sync, send-zones, zones or ports"));
+    // ports --link COMn DEVICE and zones --follow N ZONE are the commands with a second word
+    // (either option with another command is told of below).
+    const qsizetype wordsTaken = parser.isSet(link) || parser.isSet(follow) ? 2 : 1;
     if (words.size() > wordsTaken)
         return usage(QStringLiteral("Unexpected argument \"%1\"").arg(words.at(wordsTaken)));
     const QString& word = words.first();
@@ -205,13 +250,15 @@ Command parseCommandLine(const QStringList& arguments) {
         command.kind = CommandKind::SendZones;
     else if (word == QStringLiteral("ports"))
         command.kind = CommandKind::Ports;
+    else if (word == QStringLiteral("zones"))
+        command.kind = CommandKind::Zones;
     else
-        return usage(
-            QStringLiteral("Unknown command \"%1\": use sync, send-zones or ports").arg(word));
+        return usage(QStringLiteral("Unknown command \"%1\": use sync, send-zones, zones or ports")
+                         .arg(word));
 
     if (parser.isSet(port)) {
-        if (command.kind == CommandKind::Ports)
-            return usage(QStringLiteral("The ports command takes no --port"));
+        if (command.kind == CommandKind::Ports || command.kind == CommandKind::Zones)
+            return usage(QStringLiteral("The %1 command takes no --port").arg(word));
         const QStringList values = parser.values(port);
         if (values.size() > 1)
             return usage(QStringLiteral("--port is given more than once"));
@@ -224,6 +271,15 @@ Command parseCommandLine(const QStringList& arguments) {
     if (parser.isSet(link) || parser.isSet(unlink) || parser.isSet(force)) {
         if (const auto error = portLinkError(parser, link, unlink, force, words, command))
             return usage(*error);
+    }
+    if (parser.isSet(follow) || parser.isSet(unfollow)) {
+        if (const auto error = zoneFollowError(parser, follow, unfollow, words, command))
+            return usage(*error);
+    }
+    if (parser.isSet(ifChanged)) {
+        if (command.kind != CommandKind::SendZones)
+            return usage(QStringLiteral("--if-changed belongs to the send-zones command"));
+        command.ifChanged = true;
     }
     if (parser.isSet(requireSynced)) {
         if (command.kind != CommandKind::Sync)
@@ -242,7 +298,15 @@ QString helpText() {
                "  sync              Set the device's date and time from this computer's clock "
                "(UTC),\n"
                "                    timed so that the device shows each new second as it starts\n"
-               "  send-zones        Send the zone list kept by the window\n"
+               "  send-zones        Send the zone list kept by the window, each zone that\n"
+               "                    follows a time zone at the offset in force now\n"
+               "  zones             List the sixteen zones: line, time zone followed, offset "
+               "now and\n"
+               "                    next change\n"
+               "  zones --follow N ZONE  Let zone N (0 to 15) follow the time zone ZONE, an "
+               "IANA name\n"
+               "                    such as Europe/London\n"
+               "  zones --unfollow N     Let zone N keep a fixed offset again\n"
                "  ports             List the ports COM1 to COM50 that are present: each one's "
                "device\n"
                "                    and what it is\n") +
@@ -254,6 +318,9 @@ QString helpText() {
                "  --require-synced  sync: send nothing unless this computer's clock is known to "
                "be\n"
                "                    synchronised\n"
+               "  --if-changed      send-zones: send only when the configuration for now "
+               "differs\n"
+               "                    from the last one sent to that port\n"
                "  -h, --help        Show this help and exit\n"
                "  -v, --version     Show the version and exit\n"
                "\n"
@@ -272,7 +339,8 @@ QString portLabel(quint16 port, const QString& device) {
 
 QString timeSentWhat(qint64 secondSinceEpoch) {
     const QDateTime at = QDateTime::fromSecsSinceEpoch(secondSinceEpoch, Qt::UTC);
-    return QStringLiteral("the time %1 UTC").arg(at.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")));
+    return QStringLiteral("the time %1 UTC")
+        .arg(at.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")));
 }
 
 QString zonesSentWhat(qsizetype zoneCount) {
@@ -293,8 +361,9 @@ QString messageWhat(const QByteArray& message) {
 QString sentText(const QString& what, quint16 port, const QString& device, bool deliveryKnown) {
     if (deliveryKnown)
         return QStringLiteral("Sent %1 to %2\n").arg(what, portLabel(port, device));
-    return QStringLiteral("Wrote %1 to %2, a pseudo-terminal; whether the program at its other "
-                          "end has read it cannot be known\n")
+    return QStringLiteral(
+               "Wrote %1 to %2, a pseudo-terminal; whether the program at its other "
+               "end has read it cannot be known\n")
         .arg(what, portLabel(port, device));
 }
 

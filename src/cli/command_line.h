@@ -9,20 +9,26 @@
 
 namespace qev {
 
-enum class CommandKind { Window, Sync, SendZones, Ports, Help, Version, UsageError };
+enum class CommandKind { Window, Sync, SendZones, Ports, Zones, Help, Version, UsageError };
 
 // What the ports command does besides listing: ports --link COMn DEVICE [--force], --unlink COMn.
 enum class PortLinkAction { None, Link, Unlink };
+// What the zones command does besides listing: zones --follow N ZONE, --unfollow N.
+enum class ZoneFollowAction { None, Follow, Unfollow };
 
 struct Command {
     CommandKind kind = CommandKind::Window;
     std::optional<quint16> port;  // --port COMn
     bool requireSynced = false;
     PortLinkAction linkAction = PortLinkAction::None;
-    quint16 linkPort = 0;  // n of --link / --unlink COMn
-    QString linkDevice;    // DEVICE of --link
-    bool force = false;    // --force: --link replaces an existing link
-    QString error;         // for UsageError: what was wrong
+    quint16 linkPort = 0;    // n of --link / --unlink COMn
+    QString linkDevice;      // DEVICE of --link
+    bool force = false;      // --force: --link replaces an existing link
+    bool ifChanged = false;  // send-zones --if-changed
+    ZoneFollowAction followAction = ZoneFollowAction::None;
+    int zone = -1;   // N of --follow / --unfollow, 0..15
+    QString zoneId;  // ZONE of --follow, an IANA id
+    QString error;   // for UsageError: what was wrong
 };
 
 // Whether the arguments (without the program's name) ask for a command rather than the window.
@@ -40,6 +46,9 @@ QString noDisplayText(const QString& reason);
 
 // The command of a full argument list (the program's name first).
 Command parseCommandLine(const QStringList& arguments);
+
+// "3" or "03" within 0..15, as the zone names number them; nothing otherwise.
+std::optional<int> parseZoneNumber(const QString& text);
 
 // "COM3", "com3" or "3" within 1..kMaxPortNumber (as the port prompt offers); nothing otherwise.
 std::optional<quint16> parsePortName(const QString& text);

@@ -12,6 +12,10 @@ QString positions(const QString& line, int first, int count) {
 
 }  // namespace
 
+QString zoneName(int k) {
+    return QStringLiteral("Zone %1").arg(k, 2, 10, QLatin1Char('0'));
+}
+
 const QStringList& dstRuleNames() {
     static const QStringList names{QStringLiteral("No DST"),
                                    QStringLiteral("US Standard (as of 2007)")};
@@ -22,7 +26,7 @@ QStringList defaultZoneLines() {
     QStringList lines;
     lines.reserve(kZoneCount);
     for (int k = 0; k < kZoneCount; ++k) {
-        lines << QStringLiteral("Zone %1  +00:00  0:No DST,12 hr").arg(k, 2, 10, QLatin1Char('0'));
+        lines << zoneName(k) + QStringLiteral("  +00:00  0:No DST,12 hr");
     }
     return lines;
 }

@@ -10,6 +10,9 @@ namespace qev {
 
 inline constexpr int kZoneCount = 16;
 
+// "Zone 03": a zone's name as its default line and the messages name it.
+QString zoneName(int k);
+
 // The DST rules the device knows; a line carries the index, the name is informational.
 const QStringList& dstRuleNames();
 

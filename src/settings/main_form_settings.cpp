@@ -22,6 +22,11 @@ bool restorable(TSettingsStore& store) {
     return TFormStorage::restoresVersion(store.ReadInteger(path, 0));
 }
 
+QString followPath(int k) {
+    return TSettingsStore::ConcatPaths(
+        {kMainFormName, kZoneFollowName, QStringLiteral("Item%1").arg(k)});
+}
+
 }  // namespace
 
 QStringList mainFormStoredProps() {
@@ -56,6 +61,28 @@ QStringList storedZoneLines(TSettingsStore& store) {
     if (!read)
         throw EStoreError(QStringLiteral("The stored zone list cannot be read"));
     return lines;
+}
+
+QMap<int, QString> storedZoneFollows(TSettingsStore& store) {
+    QMap<int, QString> follows;
+    if (!restorable(store))
+        return follows;
+    for (int k = 0; k < kZoneCount; ++k) {
+        const QString path = followPath(k);
+        if (!store.ValueStored(path))
+            continue;
+        const QString id = store.ReadString(path, QString()).trimmed();
+        if (!id.isEmpty())
+            follows.insert(k, id);
+    }
+    return follows;
+}
+
+void storeZoneFollow(TSettingsStore& store, int k, const QString& id) {
+    if (id.isEmpty())
+        store.DeleteValue(followPath(k));
+    else
+        store.WriteString(followPath(k), id);
 }
 
 }  // namespace qev

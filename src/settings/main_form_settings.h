@@ -3,6 +3,7 @@
 // and properties it keeps, and how they read back without the window (the commands read them).
 
 #include <QLatin1StringView>
+#include <QMap>
 #include <QStringList>
 
 #include <optional>
@@ -29,5 +30,15 @@ std::optional<int> storedPortIndex(TSettingsStore& store);
 // and an EStoreError when the stored list cannot be used: sending the defaults in its place
 // would undo the user's configuration on the device.
 QStringList storedZoneLines(TSettingsStore& store);
+
+// The time zones that zones follow, kept beside the zone list and never inside its lines, so a
+// list stored before zones could follow anything reads as it did: "MainForm\ListBox1_TimeZones"
+// holds "Item3" = "Europe/London" for zone 03. Each choice is a value of its own, written alone,
+// so the window and a command that change different zones never undo each other.
+inline constexpr QLatin1StringView kZoneFollowName{"ListBox1_TimeZones"};
+// Zone number to IANA id; empty when the window would restore nothing. Raises the store's errors.
+QMap<int, QString> storedZoneFollows(TSettingsStore& store);
+// Zone k follows id from now on; an empty id ends the following.
+void storeZoneFollow(TSettingsStore& store, int k, const QString& id);
 
 }  // namespace qev

@@ -10,8 +10,9 @@
 
 namespace qev {
 
-// The backend the window restores from and saves to.
-std::unique_ptr<SettingsBackend> createPlatformSettingsBackend();
+// The backend the window restores from and saves to; settingsFile, when given, stands in for
+// the settings file where there is one (tests).
+std::unique_ptr<SettingsBackend> createPlatformSettingsBackend(const QString& settingsFile = {});
 
 // The same settings for reading alone: nothing is ever written, locked or renamed, so a command
 // may read them while a window has them open. settingsFile, when given, stands in for the

@@ -5,8 +5,8 @@
 
 namespace qev {
 
-std::unique_ptr<SettingsBackend> createPlatformSettingsBackend() {
-    return std::make_unique<RegFileBackend>(RegFileBackend::defaultFilePath());
+std::unique_ptr<SettingsBackend> createPlatformSettingsBackend(const QString& settingsFile) {
+    return std::make_unique<RegFileBackend>(settingsPlace(settingsFile));
 }
 
 std::unique_ptr<SettingsBackend> createReadOnlySettingsBackend(const QString& settingsFile) {

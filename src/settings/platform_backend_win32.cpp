@@ -4,7 +4,7 @@
 
 namespace qev {
 
-std::unique_ptr<SettingsBackend> createPlatformSettingsBackend() {
+std::unique_ptr<SettingsBackend> createPlatformSettingsBackend(const QString&) {
     return std::make_unique<RegistryBackend>();
 }
 

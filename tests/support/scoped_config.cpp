@@ -8,19 +8,24 @@
 namespace qev::test {
 
 ScopedConfig::ScopedConfig(const QString& below)
-    : path_(below.isEmpty() ? dir_.path() : dir_.filePath(below)),
-      saved_(qgetenv("XDG_CONFIG_HOME")),
-      hadSaved_(qEnvironmentVariableIsSet("XDG_CONFIG_HOME")) {
+    : path_(below.isEmpty() ? dir_.path() : dir_.filePath(below)) {
     if (!dir_.isValid() || (!QDir().mkpath(portsFolder()) && below.isEmpty()))
         throw std::runtime_error("cannot make a configuration folder");
+    for (Saved& saved : saved_) {
+        saved.value = qgetenv(saved.name);
+        saved.had = qEnvironmentVariableIsSet(saved.name);
+    }
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(path_));
+    qputenv("XDG_STATE_HOME", QFile::encodeName(stateFolder()));
 }
 
 ScopedConfig::~ScopedConfig() {
-    if (hadSaved_)
-        qputenv("XDG_CONFIG_HOME", saved_);
-    else
-        qunsetenv("XDG_CONFIG_HOME");
+    for (const Saved& saved : saved_) {
+        if (saved.had)
+            qputenv(saved.name, saved.value);
+        else
+            qunsetenv(saved.name);
+    }
 }
 
 QString ScopedConfig::linkPath(int n) const {

@@ -1,6 +1,7 @@
 #pragma once
 // A private configuration folder: XDG_CONFIG_HOME points at a new temporary folder while the
-// object lives, and back where it was after. QEV's settings file and ports folder are in it.
+// object lives, and back where it was after. QEV's settings file and ports folder are in it, and
+// XDG_STATE_HOME points at its "state" folder, where QEV keeps what it last sent.
 
 #include <QByteArray>
 #include <QString>
@@ -20,6 +21,7 @@ public:
     QString filePath(const QString& relative) const { return path_ + u'/' + relative; }
     QString portsFolder() const { return filePath(QStringLiteral("QEV/ports")); }
     QString settingsFile() const { return filePath(QStringLiteral("QEV/settings.reg")); }
+    QString stateFolder() const { return filePath(QStringLiteral("state")); }
 
     // Makes COM<n> in the ports folder a link to target, replacing one that is there.
     void link(int n, const QString& target);
@@ -31,8 +33,12 @@ public:
 private:
     QTemporaryDir dir_;
     QString path_;
-    QByteArray saved_;
-    bool hadSaved_;
+    struct Saved {
+        const char* name;
+        QByteArray value;
+        bool had = false;
+    };
+    Saved saved_[2] = {{"XDG_CONFIG_HOME", {}}, {"XDG_STATE_HOME", {}}};
 };
 
 }  // namespace qev::test
