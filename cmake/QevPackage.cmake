@@ -28,14 +28,20 @@ as typed or from the computer's clock, and sends it the configuration of its
 sixteen display zones: UTC offset, daylight-saving rule and 12- or 24-hour
 display.
 
+A zone may follow a time zone of the IANA database (Europe/London,
+America/New_York): QEV keeps its offset right all year, using the device's
+own US rule where it serves and sending the zone again at each change
+elsewhere.
+
 Besides its window, it has commands that need no display (qev sync,
-qev send-zones, qev ports), and a systemd user timer that keeps the clock on
-time every hour once enabled.")
+qev send-zones, qev zones, qev ports), and systemd user timers that keep the
+clock on time every hour and its zones at their offsets once enabled.")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+# The zone rules come from the system's time-zone database.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, tzdata")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS

@@ -44,6 +44,8 @@ desktop-file-validate "$unpacked/usr/share/applications/qev.desktop"
 appstreamcli validate --no-net --override=cid-desktopapp-is-not-rdns=info \
     "$unpacked/usr/share/metainfo/qev.metainfo.xml"
 grep -qx 'ExecStart=/usr/bin/qev sync --require-synced' "$unpacked/usr/lib/systemd/user/qev-sync.service"
+grep -qx 'ExecStart=/usr/bin/qev send-zones --if-changed' "$unpacked/usr/lib/systemd/user/qev-zones.service"
+dpkg-deb --field "$deb" Depends | grep -q tzdata
 
 if $install; then
     apt-get update -qq
@@ -51,7 +53,10 @@ if $install; then
     qev --version
     man -w qev >/dev/null
     XDG_RUNTIME_DIR=$runtime systemd-analyze verify --user \
-        /usr/lib/systemd/user/qev-sync.service /usr/lib/systemd/user/qev-sync.timer
+        /usr/lib/systemd/user/qev-sync.service /usr/lib/systemd/user/qev-sync.timer \
+        /usr/lib/systemd/user/qev-zones.service /usr/lib/systemd/user/qev-zones.timer
+    # Every :00 and :30 of UTC, as the zones' changes fall.
+    systemd-analyze calendar --iterations=3 '*-*-* *:00,30:00 UTC' >/dev/null
     DEBIAN_FRONTEND=noninteractive apt-get remove -y -qq --purge qev
 fi
 if $fresh; then

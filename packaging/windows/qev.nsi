@@ -1,8 +1,8 @@
 ; QEV's installer for 64-bit Windows, built with makensis on Debian (packaging/windows/make-packages.sh).
 ; Per user and without administrator rights: the program goes to %LOCALAPPDATA%\Programs\QEV,
 ; with a Start-menu shortcut and an entry in Apps & features. An option, off unless chosen (or
-; /SYNC=1 given), registers a scheduled task of the user's own that runs "qev.exe sync
-; --require-synced" every hour and at logon. The uninstaller removes all of it but the user's
+; /SYNC=1 given), registers a scheduled task of the user's own that runs "qev.exe send-zones
+; --if-changed" and "qev.exe sync --require-synced" at every :00 and :30 UTC and at logon. The uninstaller removes all of it but the user's
 ; settings under HKCU\Software\QEV.
 ;   qev-<version>-setup.exe [/S] [/SYNC=1|/SYNC=0] [/D=folder]
 ; Defines from the build: VERSION, VERSION_QUAD, PUBLISHER, COPYRIGHT, ICON, STAGE (the files
@@ -112,7 +112,7 @@ SectionEnd
 
 !insertmacro MUI_FUNCTION_DESCRIPTION_BEGIN
     !insertmacro MUI_DESCRIPTION_TEXT ${SecProgram} "qev.exe, a Start-menu shortcut and the licences."
-    !insertmacro MUI_DESCRIPTION_TEXT ${SecSync} "Sets the clock device to this computer's time every hour and when you log on (qev.exe sync --require-synced, on the port chosen in the window), only while this computer's clock is synchronised."
+    !insertmacro MUI_DESCRIPTION_TEXT ${SecSync} "At every full and half hour of UTC and when you log on, sends the zone configuration when a zone that follows a time zone has changed its offset (qev.exe send-zones --if-changed), and sets the clock device to this computer's time (qev.exe sync --require-synced, only while this computer's clock is synchronised), on the port chosen in the window."
 !insertmacro MUI_FUNCTION_DESCRIPTION_END
 
 Function .onInit
@@ -168,15 +168,16 @@ Function WriteTaskDefinition
     FileWriteUTF16LE $1 '<Task version="1.2" xmlns="http://schemas.microsoft.com/windows/2004/02/mit/task">$\r$\n'
     FileWriteUTF16LE $1 '  <RegistrationInfo>$\r$\n'
     FileWriteUTF16LE $1 '    <Author>${PUBLISHER}</Author>$\r$\n'
-    FileWriteUTF16LE $1 '    <Description>Sets the clock device to this computer$\'s time, every hour and at logon, while this computer$\'s clock is synchronised. Made by the QEV installer; uninstalling QEV removes it.</Description>$\r$\n'
+    FileWriteUTF16LE $1 '    <Description>Keeps the zones that follow a time zone at their offsets in force, at every full and half hour of UTC and at logon, and sets the clock device to this computer$\'s time while this computer$\'s clock is synchronised. Made by the QEV installer; uninstalling QEV removes it.</Description>$\r$\n'
     FileWriteUTF16LE $1 '  </RegistrationInfo>$\r$\n'
     FileWriteUTF16LE $1 '  <Triggers>$\r$\n'
     FileWriteUTF16LE $1 '    <TimeTrigger>$\r$\n'
     FileWriteUTF16LE $1 '      <Repetition>$\r$\n'
-    FileWriteUTF16LE $1 '        <Interval>PT1H</Interval>$\r$\n'
+    FileWriteUTF16LE $1 '        <Interval>PT30M</Interval>$\r$\n'
     FileWriteUTF16LE $1 '        <StopAtDurationEnd>false</StopAtDurationEnd>$\r$\n'
     FileWriteUTF16LE $1 '      </Repetition>$\r$\n'
-    FileWriteUTF16LE $1 '      <StartBoundary>2026-01-01T00:00:00</StartBoundary>$\r$\n'
+    ; In UTC: every zone change falls on a full or half hour of UTC, not always of local time.
+    FileWriteUTF16LE $1 '      <StartBoundary>2026-01-01T00:00:00Z</StartBoundary>$\r$\n'
     FileWriteUTF16LE $1 '      <Enabled>true</Enabled>$\r$\n'
     FileWriteUTF16LE $1 '    </TimeTrigger>$\r$\n'
     FileWriteUTF16LE $1 '    <LogonTrigger>$\r$\n'
@@ -200,6 +201,11 @@ Function WriteTaskDefinition
     FileWriteUTF16LE $1 '    <Enabled>true</Enabled>$\r$\n'
     FileWriteUTF16LE $1 '  </Settings>$\r$\n'
     FileWriteUTF16LE $1 '  <Actions Context="Author">$\r$\n'
+    ; The zones first: a change is sent within moments of falling due, the sync after it.
+    FileWriteUTF16LE $1 '    <Exec>$\r$\n'
+    FileWriteUTF16LE $1 '      <Command>"$4"</Command>$\r$\n'
+    FileWriteUTF16LE $1 '      <Arguments>send-zones --if-changed</Arguments>$\r$\n'
+    FileWriteUTF16LE $1 '    </Exec>$\r$\n'
     FileWriteUTF16LE $1 '    <Exec>$\r$\n'
     FileWriteUTF16LE $1 '      <Command>"$4"</Command>$\r$\n'
     FileWriteUTF16LE $1 '      <Arguments>sync --require-synced</Arguments>$\r$\n'

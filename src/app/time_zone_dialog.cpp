@@ -123,8 +123,8 @@ void TimeZoneDialog::ask(int k, const QString& current) {
     prompt_->setText(QStringLiteral("&Time zone for %1 to follow:").arg(zoneName(k)));
     search_->clear();
     select(current.isEmpty() ? QString::fromUtf8(QTimeZone::systemTimeZoneId()) : current);
-    search_->setFocus();
     open();
+    search_->setFocus();  // typing narrows the list at once
 }
 
 QString TimeZoneDialog::chosenId() const {

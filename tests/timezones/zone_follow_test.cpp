@@ -104,5 +104,20 @@ TEST(ZoneFollowTest, AChangeIsAChangeOfOffset) {
         QStringLiteral("Follows Australia/Sydney: +11:00 now; +10:00 from 2027-04-03 16:00 UTC"));
 }
 
+// The timer runs at every :00 and :30 of UTC: every change of every zone from 2025 to 2030 must
+// fall on one of them, or a zone would show the old offset until the next run.
+TEST(ZoneFollowTest, EveryChangeFallsOnAFullOrHalfHourOfUtc) {
+    int changes = 0;
+    for (const QByteArray& id : QTimeZone::availableTimeZoneIds()) {
+        const QTimeZone zone(id);
+        for (const OffsetChange& c : offsetChanges(zone, utcAt(2025, 1, 1), utcAt(2031, 1, 1))) {
+            ++changes;
+            EXPECT_EQ(c.atUtc % 1800, 0)
+                << id.toStdString() << " at " << utcText(c.atUtc).toStdString();
+        }
+    }
+    EXPECT_GT(changes, 1000);
+}
+
 }  // namespace
 }  // namespace qev

@@ -110,13 +110,15 @@ void checkTaskDefinition(const Setup& s, const std::string& dir) {
     const std::string user = "<UserId>" + xmlEscaped(s.userId) + "</UserId>";
     const std::string expected[] = {
         "<?xml version=\"1.0\" encoding=\"UTF-16\"?>",
-        "<Interval>PT1H</Interval>",
+        "<Interval>PT30M</Interval>",
+        "<StartBoundary>2026-01-01T00:00:00Z</StartBoundary>",
         "<StopAtDurationEnd>false</StopAtDurationEnd>",
         "<LogonTrigger>\r\n      <Enabled>true</Enabled>\r\n      " + user,
         "<Principal id=\"Author\">\r\n      " + user,
         "<LogonType>InteractiveToken</LogonType>",
         "<RunLevel>LeastPrivilege</RunLevel>",
         "<Command>\"" + xmlEscaped(dir) + "\\qev.exe\"</Command>",
+        "<Arguments>send-zones --if-changed</Arguments>",
         "<Arguments>sync --require-synced</Arguments>",
     };
     for (const std::string& part : expected)

@@ -1,5 +1,7 @@
 #include "decoder.h"
 
+#include "timezones/us_rule.h"
+
 #include <QDate>
 #include <QLocale>
 
@@ -185,6 +187,39 @@ Report Decoder::decodeZoneConfig(const QByteArray& frame) {
             r.issues << zone + QStringLiteral("mode byte %1 is neither 0 nor 1").arg(mode);
     }
     return r;
+}
+
+std::vector<ShownZone> shownZones(const QByteArray& frame, qint64 atUtc) {
+    std::vector<ShownZone> zones;
+    for (int k = 0; k < 16 && 1 + 5 * k + 4 < frame.size(); ++k) {
+        const char* rec = frame.constData() + 1 + 5 * k;
+        ZoneRecord record;
+        record.sign = QChar(rec[0]);
+        record.hours = uchar(rec[1]);
+        record.minutes = uchar(rec[2]);
+        record.ruleIndex = uchar(rec[3]);
+        record.is24Hour = uchar(rec[4]) == 1;
+        const int offset = deviceOffset(record, atUtc);
+        const QTime time = QDateTime::fromSecsSinceEpoch(atUtc + offset, Qt::UTC).time();
+        const QString shown = record.is24Hour ? time.toString(QStringLiteral("HH:mm:ss"))
+                                              : QStringLiteral("%1:%2 %3")
+                                                    .arg((time.hour() + 11) % 12 + 1, 2)
+                                                    .arg(time.toString(QStringLiteral("mm:ss")),
+                                                         time.hour() < 12 ? QStringLiteral("AM")
+                                                                          : QStringLiteral("PM"));
+        zones.push_back({offset, shown});
+    }
+    return zones;
+}
+
+QStringList shownZoneLines(const QByteArray& frame, qint64 atUtc) {
+    QStringList lines;
+    const std::vector<ShownZone> zones = shownZones(frame, atUtc);
+    for (size_t k = 0; k < zones.size(); ++k)
+        lines << QStringLiteral("  zone %1 shows %2 (UTC%3)")
+                     .arg(int(k), 2, 10, QChar('0'))
+                     .arg(zones[k].time, offsetText(zones[k].offset));
+    return lines;
 }
 
 }  // namespace qev::clocksim

@@ -45,4 +45,15 @@ private:
 
 QString hexBytes(const QByteArray& bytes);
 
+// The device's view of a zone configuration frame at an instant: each zone's offset from UTC
+// (its record's offset, plus an hour while the US rule it names is in force) and the local time
+// it shows then, in its own 12- or 24-hour mode.
+struct ShownZone {
+    int offset = 0;  // seconds east of UTC
+    QString time;    // "14:05:00" or " 2:05:00 PM"
+};
+std::vector<ShownZone> shownZones(const QByteArray& frame, qint64 atUtc);
+// "  zone 01 shows 14:05:00 (UTC+01:00)", one line per zone.
+QStringList shownZoneLines(const QByteArray& frame, qint64 atUtc);
+
 }  // namespace qev::clocksim

@@ -4,6 +4,7 @@
 #include "decoder.h"
 #include "ports/device_naming.h"
 #include "pty_port.h"
+#include "timezones/offset_changes.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -13,6 +14,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <stdexcept>
 #include <vector>
 
@@ -40,8 +42,12 @@ void out(const QString& line) {
     std::fputc('\n', stdout);
 }
 
+// --at: the instant the zones' local times are shown for, besides now.
+std::optional<qint64> shownAt;
+
 void print(const Report& r) {
-    const QString stamp = QDateTime::currentDateTimeUtc().toString(QStringLiteral("hh:mm:ss.zzz"));
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    const QString stamp = now.toString(QStringLiteral("hh:mm:ss.zzz"));
     out(QStringLiteral("[%1] %2").arg(stamp, r.lines.value(0)));
     for (qsizetype i = 1; i < r.lines.size(); ++i)
         out(r.lines[i]);
@@ -50,14 +56,26 @@ void print(const Report& r) {
     out(QStringLiteral("  bytes (%1): %2")
             .arg(r.bytes.size())
             .arg(qev::clocksim::hexBytes(r.bytes)));
+    if (r.kind == Report::Kind::ZoneConfig) {
+        for (const qint64 at : {now.toSecsSinceEpoch(), shownAt.value_or(-1)}) {
+            if (at < 0)
+                continue;
+            out(QStringLiteral("The zones show, at %1:").arg(qev::utcText(at)));
+            for (const QString& line : qev::clocksim::shownZoneLines(r.bytes, at))
+                out(line);
+        }
+    }
     std::fflush(stdout);
 }
 
 void usage(std::FILE* to) {
     std::fputs(
-        "usage: qev_clock_sim [--com N] [--ports FOLDER] [--run PROGRAM [ARGUMENTS...]]\n"
+        "usage: qev_clock_sim [--com N] [--ports FOLDER] [--at TIME] [--run PROGRAM [ARGS...]]\n"
         "  Links a pseudo-terminal as COM<N> (default 1) in FOLDER (default QEV's ports folder,\n"
-        "  $XDG_CONFIG_HOME/QEV/ports) and prints every message received on it until Ctrl+C.\n"
+        "  $XDG_CONFIG_HOME/QEV/ports) and prints every message received on it until Ctrl+C,\n"
+        "  with the local time each zone shows now, as the device shows it (its offset, and an\n"
+        "  hour more while the US rule it names is in force), and at TIME with --at\n"
+        "  (\"2027-03-28T01:30:00Z\", UTC).\n"
         "  With --run, starts PROGRAM with a private, temporary configuration folder whose COM<N>\n"
         "  is the simulator, and stops when PROGRAM ends; your own settings are not touched.\n",
         to);
@@ -81,6 +99,13 @@ Options parse(int argc, char** argv) {
             o.com = QString::fromLocal8Bit(argv[++i]).toInt(&ok);
             if (!ok || o.com < 1 || o.com > 50)
                 throw std::invalid_argument("--com takes a port number from 1 to 50");
+        } else if (a == "--at" && i + 1 < argc) {
+            QDateTime at = QDateTime::fromString(QString::fromLocal8Bit(argv[++i]), Qt::ISODate);
+            if (at.timeSpec() == Qt::LocalTime)
+                at.setTimeSpec(Qt::UTC);  // a time without its offset is UTC, as everywhere here
+            if (!at.isValid())
+                throw std::invalid_argument("--at takes a time such as 2027-03-28T01:30:00Z");
+            shownAt = at.toUTC().toSecsSinceEpoch();
         } else if (a == "--ports" && i + 1 < argc) {
             o.ports = QString::fromLocal8Bit(argv[++i]);
         } else if (a == "--run" && i + 1 < argc) {
