@@ -10,11 +10,17 @@ if(NOT rc EQUAL 0)
 endif()
 foreach(f bin/qev share/applications/qev.desktop share/icons/hicolor/scalable/apps/qev.svg
           share/metainfo/qev.metainfo.xml share/man/man1/qev.1.gz
-          lib/systemd/user/qev-sync.service lib/systemd/user/qev-sync.timer)
+          lib/systemd/user/qev-sync.service lib/systemd/user/qev-sync.timer
+          lib/systemd/user/qev-zones.service lib/systemd/user/qev-zones.timer)
     if(NOT EXISTS ${PREFIX}/${f})
         message(FATAL_ERROR "not installed: ${f}")
     endif()
 endforeach()
+# The window's module, where the program looks for it.
+file(GLOB module ${PREFIX}/lib*/qev/qev-window.so)
+if(NOT module)
+    message(FATAL_ERROR "not installed: the window's module lib/qev/qev-window.so")
+endif()
 file(READ ${PREFIX}/share/applications/qev.desktop desktop)
 foreach(key "Exec=qev" "Icon=qev" "Type=Application" "Name=QEV")
     string(FIND "${desktop}" "\n${key}\n" at)
@@ -47,6 +53,21 @@ foreach(key "OnCalendar=hourly" "Persistent=true" "OnClockChange=true" "WantedBy
         message(FATAL_ERROR "qev-sync.timer lacks ${key}")
     endif()
 endforeach()
+# The zones' timer runs on every full and half hour of UTC, to the second, and after what could
+# have moved a zone's offset (a missed run, a clock or time zone set).
+file(READ ${PREFIX}/lib/systemd/user/qev-zones.service service)
+string(FIND "${service}" "\nExecStart=${PREFIX}/bin/qev send-zones --if-changed\n" at)
+if(at LESS 0)
+    message(FATAL_ERROR "qev-zones.service does not run send-zones --if-changed:\n${service}")
+endif()
+file(READ ${PREFIX}/lib/systemd/user/qev-zones.timer timer)
+foreach(key "OnCalendar=*-*-* *:00,30:00 UTC" "AccuracySec=1s" "Persistent=true"
+            "OnClockChange=true" "OnTimezoneChange=true" "WantedBy=timers.target")
+    string(FIND "${timer}" "\n${key}\n" at)
+    if(at LESS 0)
+        message(FATAL_ERROR "qev-zones.timer lacks ${key}")
+    endif()
+endforeach()
 if(NOT SYSTEMD_ANALYZE OR NOT DESKTOP_FILE_VALIDATE)
     message(FATAL_ERROR "systemd-analyze (package systemd) or desktop-file-validate (package "
                         "desktop-file-utils) is missing: scripts/setup.sh installs them as root")
@@ -59,6 +80,8 @@ execute_process(COMMAND ${CMAKE_COMMAND} -E env XDG_RUNTIME_DIR=${runtime}
                         ${SYSTEMD_ANALYZE} verify --user --man=no
                         ${PREFIX}/lib/systemd/user/qev-sync.service
                         ${PREFIX}/lib/systemd/user/qev-sync.timer
+                        ${PREFIX}/lib/systemd/user/qev-zones.service
+                        ${PREFIX}/lib/systemd/user/qev-zones.timer
                 RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE out)
 file(REMOVE_RECURSE ${runtime})
 if(NOT rc EQUAL 0 OR NOT out STREQUAL "")

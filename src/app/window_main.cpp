@@ -1,11 +1,11 @@
-// QEV: configures a clock device on a serial port.
+// The window's program: the display checked, one window per user, the window shown and kept.
 
+#include "app/window_main.h"
 #include "app/application.h"
 #include "app/mainform_u.h"
 #include "app/settings_keeper.h"
 #include "app/setzone.h"
 #include "app/window_instance.h"
-#include "cli/cli_commands.h"
 #include "cli/command_line.h"
 
 #include <QCoreApplication>
@@ -50,15 +50,10 @@ void passOnHeldMessages() {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int qev::runWindow(int argc, char** argv) {
     QStringList arguments;
     for (int i = 1; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
-    if (qev::wantsCommandLine(arguments)) {
-        // No display is needed for a command: it runs from timers and remote shells.
-        QCoreApplication app(argc, argv);
-        return qev::runCommandLine(QCoreApplication::arguments());
-    }
     if (const auto reason = qev::displayMissing(
             arguments, [](const char* name) { return qEnvironmentVariable(name); })) {
         std::fputs(qev::noDisplayText(*reason).toLocal8Bit().constData(), stderr);
