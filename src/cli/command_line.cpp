@@ -168,7 +168,8 @@ bool wantsCommandLine(const QStringList& arguments) {
 QString noDisplayText(const QString& reason) {
     return QStringLiteral(
                "qev: The window needs a display, and none is available (%1). Without one, "
-               "use a command: qev sync, qev send-zones or qev ports (qev --help tells more).\n")
+               "use a command: qev sync, qev send-zones, qev zones or qev ports (qev --help tells "
+               "more).\n")
         .arg(reason);
 }
 
