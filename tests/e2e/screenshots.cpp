@@ -1,7 +1,9 @@
 // qev_screenshots FOLDER: saves pictures of the main window and of the zone editor (holding
-// zone 04 of a sample list) as mainform.png and setzone.png, for the documentation.
+// zone 04 of a sample list) as mainform.png and setzone.png, and of the time-zone list narrowed
+// to "america/" as timezones.png, for the documentation.
 
 #include "app/application.h"
+#include "app/time_zone_dialog.h"
 #include "app_window.h"
 #include "modal_helpers.h"
 #include "protocol/zone_line.h"
@@ -9,6 +11,7 @@
 #include "widgets/list_box.h"
 
 #include <QDir>
+#include <QLineEdit>
 
 #include <cstdio>
 
@@ -39,5 +42,12 @@ int main(int argc, char** argv) {
         d->reject();
     });
     form.btnEditClick();
+
+    qev::TimeZoneDialog* zones = form.timeZoneDialog();
+    zones->ask(1, QStringLiteral("America/New_York"));
+    zones->search()->setText(QStringLiteral("america/"));
+    qev::test::spin(100);
+    ok = zones->grab().save(out.filePath(QStringLiteral("timezones.png"))) && ok;
+    zones->reject();
     return ok ? 0 : 1;
 }
