@@ -3,6 +3,7 @@
 
 #include "cli/command_line.h"
 #include "cli/cli_commands.h"
+#include "command_runner.h"
 #include "protocol/zone_line.h"
 #include "scoped_config.h"
 #include "settings/main_form_settings.h"
@@ -270,16 +271,10 @@ TEST_F(StoredChoices, ReaderNeverWrites) {
 class Answers : public ::testing::Test {
 protected:
     int run(const QStringList& args, ClockSync clock = ClockSync::Synced) {
-        out_.clear();
-        err_.clear();
-        QTextStream out(&out_), err(&err_);
-        CommandContext context{out, err, [clock] { return clock; }, dir_.filePath("none.reg")};
-        QStringList full = args;
-        full.prepend("qev");
-        const int status = runCommand(parseCommandLine(full), context);
-        out.flush();
-        err.flush();
-        return status;
+        const test::CommandRun r = test::runQev(args, {clock, dir_.filePath("none.reg"), nullptr});
+        out_ = r.out;
+        err_ = r.err;
+        return r.status;
     }
     QTemporaryDir dir_;
     QString out_, err_;

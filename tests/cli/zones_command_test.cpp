@@ -1,8 +1,7 @@
 // The zones command and send-zones --if-changed, on a pseudo-terminal at chosen instants: each
 // change of a followed zone is sent once, and the device then shows the zone's own time.
-#include "cli/cli_commands.h"
-#include "cli/command_line.h"
 #include "cli/sent_record.h"
+#include "command_runner.h"
 #include "decoder.h"
 #include "printers.h"
 #include "pty_pair.h"
@@ -13,7 +12,6 @@
 #include "timezones/offset_changes.h"
 
 #include <QFile>
-#include <QTextStream>
 #include <QTimeZone>
 
 #include <gtest/gtest.h>
@@ -34,15 +32,13 @@ protected:
     ZonesCommand() { config_.link(4, pty_.slavePath()); }
 
     int run(const QStringList& args) {
-        out_.clear();
-        err_.clear();
-        QTextStream out(&out_), err(&err_);
-        CommandContext context{out, err, [] { return ClockSync::Synced; }, QString()};
-        context.now = [this] { return QDateTime::fromSecsSinceEpoch(now_, Qt::UTC); };
-        const int status = runCommand(parseCommandLine(QStringList{"qev"} + args), context);
-        out.flush();
-        err.flush();
-        return status;
+        const test::CommandRun r =
+            test::runQev(args, {ClockSync::Synced, {}, [this] {
+                                    return QDateTime::fromSecsSinceEpoch(now_, Qt::UTC);
+                                }});
+        out_ = r.out;
+        err_ = r.err;
+        return r.status;
     }
     QMap<int, QString> follows() {
         TSettingsStore store(createReadOnlySettingsBackend(config_.settingsFile()));

@@ -83,16 +83,7 @@ TEST_P(KeyboardPaths, EditOnARowWithOnlyTheFocusFrameOpensNothing) {
     QTest::keyClick(list, Qt::Key_Tab);
     ASSERT_TRUE(form_->btnEdit()->hasFocus());
 
-    bool opened = false;
-    onNextModal<QWidget>(
-        [&](QWidget* w) {
-            opened = true;
-            w->close();
-        },
-        400);
-    QTest::keyClick(form_->btnEdit(), Qt::Key_Space);
-    test::spin(450);
-    EXPECT_FALSE(opened);
+    EXPECT_FALSE(opensADialog([&] { QTest::keyClick(form_->btnEdit(), Qt::Key_Space); }));
     EXPECT_TRUE(list->selectedItems().isEmpty());
     EXPECT_EQ(form_->ListBox1()->ItemIndex(), -1);
 

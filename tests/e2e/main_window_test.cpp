@@ -3,7 +3,7 @@
 
 #include "app/error_display.h"
 #include "app/settings_keeper.h"
-#include "cli/cli_commands.h"
+#include "command_runner.h"
 #include "printers.h"
 #include "protocol/date_time_value.h"
 #include "protocol/messages.h"
@@ -26,7 +26,6 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTextStream>
 
 namespace qev {
 namespace {
@@ -137,12 +136,8 @@ TEST_F(MainWindow, CommandsReadWhatTheWindowSaved) {
     // Saved as soon as confirmed, with the window still open: a kill loses nothing.
     ASSERT_TRUE(QTest::qWaitFor([&] { return !form_->settingsKeeper()->unsaved(); }));
 
-    QString out, err;
-    QTextStream outStream(&out), errStream(&err);
-    CommandContext context{outStream, errStream, [] { return ClockSync::Synced; }, {}};
-    Command sendZones;
-    sendZones.kind = CommandKind::SendZones;
-    EXPECT_EQ(runCommand(sendZones, context), 0) << err.toStdString();
+    const test::CommandRun sent = test::runQev({"send-zones"});
+    EXPECT_EQ(sent.status, 0) << sent.err.toStdString();
     EXPECT_EQ(line(3).take(82, 2000).toHex(' '), buildZoneConfigMessage(lines).toHex(' '));
 }
 
@@ -260,16 +255,7 @@ TEST_F(MainWindow, ShortListShowsTheIndexErrorWithoutAddedPeriod) {
 
 TEST_F(MainWindow, EditWithoutSelectionDoesNothing) {
     form_->ListBox1()->setItemIndex(-1);
-    bool opened = false;
-    onNextModal<QWidget>(
-        [&](QWidget* w) {
-            opened = true;
-            w->close();
-        },
-        400);
-    click(form_->btnEdit());
-    test::spin(450);
-    EXPECT_FALSE(opened);
+    EXPECT_FALSE(opensADialog([&] { click(form_->btnEdit()); }));
     EXPECT_EQ(form_->ListBox1()->Items(), defaultZoneLines());
 }
 

@@ -2,14 +2,13 @@
 // port, the device, how much of the message left and why.
 
 #include "app/mainform_u.h"
-#include "cli/cli_commands.h"
+#include "command_runner.h"
 #include "printers.h"
 #include "recording_device.h"
 #include "serial/serial_device.h"
 #include "window_fixture.h"
 
 #include <QLabel>
-#include <QTextStream>
 
 #include <gtest/gtest.h>
 
@@ -54,13 +53,7 @@ protected:
 };
 
 TEST_P(SendFaults, TheCommandFailsAndSaysHowFarTheMessageGot) {
-    QString out, err;
-    QTextStream o(&out), e(&err);
-    CommandContext context{o, e, [] { return ClockSync::Synced; }, settingsFile()};
-    const int status =
-        runCommand(parseCommandLine({"qev", "send-zones", "--port", "COM3"}), context);
-    o.flush();
-    e.flush();
+    const auto [status, out, err] = test::runQev({"send-zones", "--port", "COM3"});
     EXPECT_EQ(status, 1);
     EXPECT_TRUE(out.isEmpty()) << out;
     EXPECT_TRUE(err.contains(QString::fromLatin1(GetParam().told))) << err;

@@ -19,6 +19,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
 #include <memory>
 
@@ -77,6 +78,19 @@ protected:
     QString settingsFile() const { return config_.settingsFile(); }
 
     void click(QWidget* w) { QTest::mouseClick(w, Qt::LeftButton); }
+    // Whether the action opens a dialog within 400 ms; one that opens is closed.
+    bool opensADialog(const std::function<void()>& action) {
+        bool opened = false;
+        onNextModal<QWidget>(
+            [&](QWidget* w) {
+                opened = true;
+                w->close();
+            },
+            400);
+        action();
+        spin(450);
+        return opened;
+    }
     QWidget* focused() const {
         QWidget* w = QApplication::focusWidget();
         return w ? w : form_;

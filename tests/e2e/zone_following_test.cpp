@@ -5,8 +5,7 @@
 
 #include "app/zone_following.h"
 #include "app/time_zone_dialog.h"
-#include "cli/cli_commands.h"
-#include "cli/command_line.h"
+#include "command_runner.h"
 #include "printers.h"
 #include "settings/main_form_settings.h"
 #include "settings/platform_backend.h"
@@ -21,7 +20,6 @@
 #include <QListView>
 #include <QMenu>
 #include <QPushButton>
-#include <QTextStream>
 
 namespace qev {
 namespace {
@@ -64,12 +62,6 @@ protected:
         QTest::keyClicks(dialog->search(), typed);
         QTest::keyClick(dialog->search(), Qt::Key_Return);
         ASSERT_TRUE(QTest::qWaitFor([&] { return !dialog->isVisible(); }));
-    }
-    int run(const QStringList& args) {
-        QString out, err;
-        QTextStream o(&out), e(&err);
-        CommandContext context{o, e, [] { return ClockSync::Synced; }, {}};
-        return runCommand(parseCommandLine(QStringList{"qev"} + args), context);
     }
 
     qint64 at_ = utcAt(2027, 7, 1, 12);
@@ -146,7 +138,7 @@ TEST_P(ZoneFollowing, AnEditOfTheOffsetEndsTheFollowingAndTheHourModeDoesNot) {
 // The command changes the settings while the window is open: neither loses the other's choice,
 // and the window shows the command's within a few seconds.
 TEST_P(ZoneFollowing, ACommandsChoiceAndTheWindowsBothSurviveTheClose) {
-    ASSERT_EQ(run({"zones", "--follow", "4", "Asia/Tokyo"}), 0);
+    ASSERT_EQ(test::runQev({"zones", "--follow", "4", "Asia/Tokyo"}).status, 0);
     followByKeys(2, QStringLiteral("Sydney"));
     ASSERT_TRUE(QTest::qWaitFor([&] { return lineOf(4).contains("+09:00"); },
                                 qev::ZoneFollowing::kPollMs + 2000));
