@@ -239,39 +239,36 @@ TEST(WorkerThreads, StartOneAtATimeInOrder) {
     EXPECT_FALSE(WorkerProbe::deviceOpen(worker));
 }
 
+// A reader's failure, whatever it is, is told once and ends every thread.
 TEST(WorkerThreads, ReadFailureIsReportedOnceAndEndsEveryThread) {
-    auto record = std::make_shared<DeviceRecord>();
-    TBaseDispatcher worker(std::make_unique<RecordingDevice>(record));
-    ThreadReports reports;
-    worker.setThreadErrorHandler(reports.handler());
-    ASSERT_FALSE(worker.InitPort(QStringLiteral("COM1"), 4800, 0, 8, 1, 4096, 4096, 3));
-    record->readError = systemError(EIO);
-    const auto seen = reports.wait(1);
-    ASSERT_EQ(seen.size(), 1u);
-    EXPECT_EQ(seen[0].className, QStringLiteral("EInOutError"));
-    EXPECT_EQ(seen[0].message, QStringLiteral("Device read error"));
-    for (int i = 0; i < 2000 && WorkerProbe::activeThreads(worker) > 0; ++i)
-        std::this_thread::sleep_for(1ms);
-    EXPECT_TRUE(worker.KillThreads());
-    EXPECT_EQ(WorkerProbe::activeThreads(worker), 0);
-    // Nothing queues behind the writer that went with them.
-    EXPECT_EQ(worker.PutBlock("x", 1), SerialErrc::write_failed);
-    worker.DonePort();
-    EXPECT_EQ(reports.wait(2, 100).size(), 1u);
-}
-
-TEST(WorkerThreads, OutOfMemoryInAThreadIsAnInputOutputError) {
-    auto record = std::make_shared<DeviceRecord>();
-    TBaseDispatcher worker(std::make_unique<RecordingDevice>(record));
-    ThreadReports reports;
-    worker.setThreadErrorHandler(reports.handler());
-    ASSERT_FALSE(worker.InitPort(QStringLiteral("COM1"), 4800, 0, 8, 1, 4096, 4096, 3));
-    record->readRunsOutOfMemory = true;
-    const auto seen = reports.wait(1);
-    ASSERT_EQ(seen.size(), 1u);
-    EXPECT_EQ(seen[0].className, QStringLiteral("EInOutError"));
-    EXPECT_EQ(seen[0].message, QStringLiteral("Insufficient memory"));
-    worker.DonePort();
+    const struct {
+        std::error_code error;
+        bool outOfMemory;
+        const char* message;
+    } cases[] = {{systemError(EIO), false, "Device read error"},
+                 {{}, true, "Insufficient memory"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.message);
+        auto record = std::make_shared<DeviceRecord>();
+        TBaseDispatcher worker(std::make_unique<RecordingDevice>(record));
+        ThreadReports reports;
+        worker.setThreadErrorHandler(reports.handler());
+        ASSERT_FALSE(worker.InitPort(QStringLiteral("COM1"), 4800, 0, 8, 1, 4096, 4096, 3));
+        record->readError = c.error;
+        record->readRunsOutOfMemory = c.outOfMemory;
+        const auto seen = reports.wait(1);
+        ASSERT_EQ(seen.size(), 1u);
+        EXPECT_EQ(seen[0].className, QStringLiteral("EInOutError"));
+        EXPECT_EQ(seen[0].message, QLatin1StringView(c.message));
+        for (int i = 0; i < 2000 && WorkerProbe::activeThreads(worker) > 0; ++i)
+            std::this_thread::sleep_for(1ms);
+        EXPECT_TRUE(worker.KillThreads());
+        EXPECT_EQ(WorkerProbe::activeThreads(worker), 0);
+        // Nothing queues behind the writer that went with them.
+        EXPECT_EQ(worker.PutBlock("x", 1), SerialErrc::write_failed);
+        worker.DonePort();
+        EXPECT_EQ(reports.wait(2, 100).size(), 1u);
+    }
 }
 
 TEST(WorkerThreads, LineChangeWaitsForTheLineAtTheOldRate) {
