@@ -196,6 +196,23 @@ void cliScenario(const Wine& wine, Line& line, const std::string& probe, const s
           "exactly the default configuration on the line: got " + toHex(line.bytes));
     line.bytes.clear();
 
+    // A zone that follows a time zone of Windows' own zone data: sent at its offset (Tokyo's
+    // +09:00 all year), and not again while nothing has changed; a name Windows lacks is refused.
+    r = qevCli({"zones", "--follow", "1", "Asia/Tokyo"});
+    check(exitedWith(r, 0) && r.out.find("Zone 01 follows Asia/Tokyo: +09:00 now") == 0,
+          "zones --follow takes Windows' zone data (output: " + r.out + ")");
+    r = qevCli({"send-zones", "--if-changed", "--port", "COM1"});
+    check(exitedWith(r, 0) && line.bytes.size() == 82 &&
+              line.bytes.substr(6, 5) == std::string("\x2B\x09\x00\x00\x00", 5),
+          "send-zones --if-changed sends zone 01 at +09:00: got " + toHex(line.bytes));
+    line.bytes.clear();
+    r = qevCli({"send-zones", "--if-changed", "--port", "COM1"});
+    check(exitedWith(r, 0) && r.out.find("Nothing sent to COM1") == 0 && line.bytes.empty(),
+          "and nothing the second time (output: " + r.out + ")");
+    r = qevCli({"zones", "--follow", "2", "Mars/Olympus_Mons"});
+    check(exitedWith(r, 2), "an unknown time zone exits 2 (output: " + r.out + ")");
+    check(exitedWith(qevCli({"zones", "--unfollow", "1"}), 0), "zones --unfollow exits 0");
+
     // COM7 leads to a device that is not there, as an unplugged adapter's would. (Wine gives
     // the open no "not found" for it, so the reason's words are Wine's own.)
     check(mapCom(wine, 7, "/dev/qev-no-such-device", true), "COM7 mapped to a missing device");
