@@ -1,6 +1,6 @@
 #include "app/zone_following.h"
 
-#include "base/error_sink.h"
+#include "base/error_text.h"
 #include "base/exception.h"
 #include "protocol/zone_line.h"
 #include "settings/main_form_settings.h"
@@ -35,7 +35,20 @@ ZoneFollowing::ZoneFollowing(ListBox* list, TSettingsStore* store, QObject* pare
       now_([] { return QDateTime::currentSecsSinceEpoch(); }) {
     timer_.setSingleShot(true);
     timer_.setTimerType(Qt::PreciseTimer);
-    connect(&timer_, &QTimer::timeout, this, [this] { runGuarded([this] { refresh(); }); });
+    connect(&timer_, &QTimer::timeout, this, [this] {
+        // A store that cannot be read now is told once on the status line, not in a box every
+        // few seconds; the poll goes on and recovers when it can read again.
+        try {
+            refresh();
+            pollFailure_.clear();
+        } catch (...) {
+            const QString text = oneLine(
+                errorDisplayText(std::current_exception()).value_or(QStringLiteral("failed")));
+            if (text != pollFailure_ && status_)
+                status_(QStringLiteral("The zones' time zones could not be read: ") + text);
+            pollFailure_ = text;
+        }
+    });
 }
 
 void ZoneFollowing::start() {

@@ -60,6 +60,7 @@ private:
     bool started_ = false;
     QString lastDue_;
     QStringList told_;
+    QString pollFailure_;
     std::function<void(const QString&)> status_;
     std::function<void()> linesChanged_;
     std::function<qint64()> now_;
