@@ -3,9 +3,6 @@
 // window costs a command (run every half hour by a timer) more than all its own work.
 
 #include "cli/cli_commands.h"
-#include "cli/command_line.h"
-
-#include <QCoreApplication>
 
 #include <climits>
 #include <cstdio>
@@ -46,13 +43,7 @@ int runWindowModule(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    QStringList arguments;
-    for (int i = 1; i < argc; ++i)
-        arguments << QString::fromLocal8Bit(argv[i]);
-    if (qev::wantsCommandLine(arguments)) {
-        // No display is needed for a command: it runs from timers and remote shells.
-        QCoreApplication app(argc, argv);
-        return qev::runCommandLine(QCoreApplication::arguments());
-    }
+    if (const std::optional<int> status = qev::runCommandIfAsked(argc, argv))
+        return *status;
     return runWindowModule(argc, argv);
 }

@@ -18,6 +18,7 @@
 #include "settings/settings_store.h"
 #include "timezones/offset_changes.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
@@ -294,6 +295,16 @@ int runCommand(const Command& command, CommandContext& context) {
             break;
     }
     return 2;
+}
+
+std::optional<int> runCommandIfAsked(int argc, char** argv) {
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    if (!wantsCommandLine(arguments))
+        return std::nullopt;
+    QCoreApplication app(argc, argv);
+    return runCommandLine(QCoreApplication::arguments());
 }
 
 int runCommandLine(const QStringList& arguments) {

@@ -30,6 +30,10 @@ int runCommand(const Command& command, CommandContext& context);
 
 // The whole command line: parses it (the program's name first) and runs it on stdout/stderr.
 int runCommandLine(const QStringList& arguments);
+// main()'s first step: when the arguments ask for a command rather than the window, runs it
+// (with Qt Core alone: no display is needed, as it runs from timers, tasks and remote shells)
+// and gives its exit status; nothing when the window is wanted.
+std::optional<int> runCommandIfAsked(int argc, char** argv);
 
 // The zone message of stored lines; a line that cannot be sent raises an EStoreError naming it
 // by its place in the list and where it is stored.
