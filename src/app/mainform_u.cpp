@@ -406,8 +406,12 @@ void TMainForm::ListBox1DblClick() {
 }
 
 void TMainForm::Button3Click() {
-    // Followed zones go at the offset in force at this moment.
-    following_->refresh();
+    // Followed zones go at the offset in force at this moment. Choices that cannot be read now
+    // leave the lines as the list shows them (the poll has told why), and the send goes on.
+    try {
+        following_->refresh();
+    } catch (const Exception&) {
+    }
     const QStringList lines = listBox1_->Items();
     QByteArray message;
     try {
