@@ -94,11 +94,7 @@ void TMainForm::startFollowing() {
     if (following_ && !followingStarted_) {
         followingStarted_ = true;
         // What the start tells goes beside the clock's state, which the status line holds now.
-        following_->setStatus([this](const QString& text) {
-            showStatus(clockStateText(false) + u' ' + text);
-        });
-        runGuarded([this] { following_->start(); });
-        following_->setStatus([this](const QString& text) { showStatus(text); });
+        runGuarded([this] { following_->start(clockStateText(false)); });
     }
 }
 

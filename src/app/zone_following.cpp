@@ -51,9 +51,9 @@ ZoneFollowing::ZoneFollowing(ListBox* list, TSettingsStore* store, QObject* pare
     });
 }
 
-void ZoneFollowing::start() {
+void ZoneFollowing::start(const QString& leading) {
     started_ = true;
-    refresh();
+    refreshTelling(leading);
 }
 
 void ZoneFollowing::refresh() {
@@ -79,10 +79,10 @@ void ZoneFollowing::follow(int k, const QString& id) {
     const QString before = follows_.value(k);
     storeZoneFollow(*store_, k, id);
     const QString news =
-        id.isEmpty() ? QStringLiteral("%1 no longer follows %2; it keeps its offset.")
-                           .arg(zoneName(k), before)
-                     : QStringLiteral("%1 %2. Send Configuration sends it.")
-                           .arg(zoneName(k), followDescription(id, now()).replace(0, 1, u'f'));
+        id.isEmpty()
+            ? QStringLiteral("%1 no longer follows %2; it keeps its offset.")
+                  .arg(zoneName(k), before)
+            : zoneFollowsText(k, id, now()) + QStringLiteral(". Send Configuration sends it.");
     refreshTelling(news);
 }
 

@@ -35,8 +35,9 @@ public:
     const ZoneFollows& follows() const { return follows_; }
     QString followed(int k) const { return follows_.value(k); }
 
-    // Starts keeping the lines (after the window has restored them). Raises the store's errors.
-    void start();
+    // Starts keeping the lines (after the window has restored them); what it tells follows
+    // leading, the status line's text so far. Raises the store's errors.
+    void start(const QString& leading);
     // Reads the choices again and brings every followed line to its offset now.
     void refresh();
     // Zone k follows id from now on, or (empty id) keeps its offset. Raises the store's errors.

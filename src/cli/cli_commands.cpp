@@ -34,10 +34,6 @@ namespace qev {
 
 namespace {
 
-QString errorText(std::exception_ptr error) {
-    return errorDisplayText(error).value_or(QStringLiteral("Operation aborted."));
-}
-
 QString noPortText() {
     return withFinalPeriod(QStringLiteral(
         "No port is chosen: give one with --port COMn, or choose one in QEV's window"));
@@ -92,7 +88,7 @@ std::optional<quint16> commandPort(const Command& command, CommandContext& conte
             return quint16(index + 1);
         context.err << QStringLiteral("qev: %1\n").arg(noPortText());
     } catch (...) {
-        context.err << QStringLiteral("qev: %1\n").arg(errorText(std::current_exception()));
+        context.err << QStringLiteral("qev: %1\n").arg(commandErrorText(std::current_exception()));
     }
     return std::nullopt;
 }
@@ -141,7 +137,7 @@ int send(quint16 n, CommandContext& context, const std::function<QString(Transmi
         port.tellFailures(n, context.err);
         context.err << QStringLiteral("qev: COM%1: %2\n")
                            .arg(n)
-                           .arg(oneLine(errorText(std::current_exception())));
+                           .arg(oneLine(commandErrorText(std::current_exception())));
         return StopSignals::caught() != 0 ? stoppedStatus() : 1;
     }
     if (port.tellFailures(n, context.err))
@@ -197,7 +193,7 @@ int sendZones(const Command& command, CommandContext& context) {
         message = storedZoneMessage(zoneLinesAt(*store, now, context.err),
                                     settingsPlace(context.settingsFile));
     } catch (...) {
-        context.err << QStringLiteral("qev: %1\n").arg(errorText(std::current_exception()));
+        context.err << QStringLiteral("qev: %1\n").arg(commandErrorText(std::current_exception()));
         return 1;
     }
     const std::optional<quint16> n = commandPort(command, context);
@@ -263,6 +259,10 @@ QByteArray storedZoneMessage(const QStringList& lines, const QString& storedIn) 
         throw EStoreError(QStringLiteral("The zone list stored in \"%1\" cannot be sent. %2")
                               .arg(QDir::toNativeSeparators(storedIn), e.message()));
     }
+}
+
+QString commandErrorText(std::exception_ptr error) {
+    return errorDisplayText(error).value_or(QStringLiteral("Operation aborted."));
 }
 
 QString portDevice(quint16 port) {

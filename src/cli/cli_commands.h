@@ -39,6 +39,9 @@ std::optional<int> runCommandIfAsked(int argc, char** argv);
 // by its place in the list and where it is stored.
 QByteArray storedZoneMessage(const QStringList& lines, const QString& storedIn);
 
+// An error's text as the commands print it on stderr, after "qev: ".
+QString commandErrorText(std::exception_ptr error);
+
 // The device port n leads to, for messages: the link's target when it has one.
 QString portDevice(quint16 port);
 

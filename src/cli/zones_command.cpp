@@ -13,10 +13,6 @@ namespace qev {
 
 namespace {
 
-QString errorText(std::exception_ptr error) {
-    return errorDisplayText(error).value_or(QStringLiteral("Operation aborted."));
-}
-
 qint64 nowSeconds(const CommandContext& context) {
     return context.now().toSecsSinceEpoch();
 }
@@ -73,11 +69,10 @@ int change(const Command& command, CommandContext& context) {
                                      "as its line says\n")
                           .arg(zone, before));
     } else {
-        context.out << QStringLiteral("%1 %2\n").arg(
-            zone, followDescription(command.zoneId, nowSeconds(context)).replace(0, 1, u'f'));
+        context.out << zoneFollowsText(command.zone, command.zoneId, nowSeconds(context)) << u'\n';
     }
     for (const std::exception_ptr& notice : store.takeNotices())
-        context.err << QStringLiteral("qev: warning: %1\n").arg(oneLine(errorText(notice)));
+        context.err << QStringLiteral("qev: warning: %1\n").arg(oneLine(commandErrorText(notice)));
     return 0;
 }
 
@@ -97,7 +92,7 @@ int runZonesCommand(const Command& command, CommandContext& context) {
                                                               : change(command, context);
     } catch (...) {
         context.err
-            << QStringLiteral("qev: %1\n").arg(oneLine(errorText(std::current_exception())));
+            << QStringLiteral("qev: %1\n").arg(oneLine(commandErrorText(std::current_exception())));
         return 1;
     }
 }

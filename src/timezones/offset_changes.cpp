@@ -4,8 +4,6 @@ namespace qev {
 
 namespace {
 
-constexpr qint64 kTwoYears = 2 * 366 * 86400LL;
-
 QDateTime utc(qint64 seconds) {
     return QDateTime::fromSecsSinceEpoch(seconds, Qt::UTC);
 }

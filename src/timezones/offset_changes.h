@@ -12,6 +12,10 @@
 
 namespace qev {
 
+// How far ahead QEV looks at a zone's changes: its next change, and whether the device's own
+// rule serves it.
+inline constexpr qint64 kTwoYears = 2 * 366 * 86400LL;
+
 struct OffsetChange {
     qint64 atUtc = 0;      // seconds since the epoch
     int offsetBefore = 0;  // seconds east of UTC

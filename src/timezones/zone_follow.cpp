@@ -4,12 +4,6 @@
 
 namespace qev {
 
-namespace {
-
-constexpr qint64 kTwoYears = 2 * 365 * 86400LL + 86400;
-
-}  // namespace
-
 FollowedSetting followedSetting(const QTimeZone& zone, qint64 atUtc) {
     const QDateTime at = QDateTime::fromSecsSinceEpoch(atUtc, Qt::UTC);
     const int standard = zone.standardTimeOffset(at);
@@ -61,11 +55,26 @@ QString zoneNowText(const QTimeZone& zone, qint64 atUtc) {
     return text;
 }
 
-QString followDescription(const QString& id, qint64 atUtc) {
+namespace {
+
+// "follows Europe/London: ...", for the two texts below.
+QString follows(const QString& id, qint64 atUtc) {
     const std::optional<QTimeZone> zone = findTimeZone(id);
     if (!zone)
-        return QStringLiteral("Follows %1, which this computer's zone data does not know").arg(id);
-    return QStringLiteral("Follows %1: %2").arg(id, zoneNowText(*zone, atUtc));
+        return QStringLiteral("follows %1, which this computer's zone data does not know").arg(id);
+    return QStringLiteral("follows %1: %2").arg(id, zoneNowText(*zone, atUtc));
+}
+
+}  // namespace
+
+QString followDescription(const QString& id, qint64 atUtc) {
+    QString text = follows(id, atUtc);
+    text[0] = text[0].toUpper();
+    return text;
+}
+
+QString zoneFollowsText(int k, const QString& id, qint64 atUtc) {
+    return zoneName(k) + u' ' + follows(id, atUtc);
 }
 
 std::optional<DueChange> nextDueChange(const ZoneFollows& follows, qint64 atUtc) {

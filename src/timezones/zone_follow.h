@@ -40,6 +40,8 @@ QString unknownZoneText(int k, const QString& id);
 
 // "Follows Europe/London: +00:00 now; +01:00 from 2027-03-28 01:00 UTC".
 QString followDescription(const QString& id, qint64 atUtc);
+// The same as a sentence about zone k: "Zone 01 follows Europe/London: ...".
+QString zoneFollowsText(int k, const QString& id, qint64 atUtc);
 // "+00:00 now; +01:00 from 2027-03-28 01:00 UTC", for a zone of the time-zone list.
 QString zoneNowText(const QTimeZone& zone, qint64 atUtc);
 

@@ -10,6 +10,7 @@
 #include "settings/platform_backend.h"
 #include "settings/settings_store.h"
 #include "timezones/offset_changes.h"
+#include "utc_instant.h"
 
 #include <QFile>
 #include <QTimeZone>
@@ -23,9 +24,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-qint64 utcAt(int year, int month, int day, int hour, int minute) {
-    return QDateTime(QDate(year, month, day), QTime(hour, minute), Qt::UTC).toSecsSinceEpoch();
-}
+using test::utcAt;
 
 class ZonesCommand : public ::testing::Test {
 protected:

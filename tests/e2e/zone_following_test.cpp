@@ -10,6 +10,7 @@
 #include "settings/main_form_settings.h"
 #include "settings/platform_backend.h"
 #include "settings/settings_store.h"
+#include "utc_instant.h"
 #include "widgets/list_box.h"
 #include "widgets/mask_edit.h"
 #include "window_fixture.h"
@@ -26,9 +27,7 @@ namespace {
 
 using test::onNextModal;
 
-qint64 utcAt(int year, int month, int day, int hour = 0, int minute = 0) {
-    return QDateTime(QDate(year, month, day), QTime(hour, minute), Qt::UTC).toSecsSinceEpoch();
-}
+using test::utcAt;
 
 // The locales the window is driven in: the zone lines are the same in each.
 class ZoneFollowing : public test::WindowTest<::testing::TestWithParam<const char*>> {

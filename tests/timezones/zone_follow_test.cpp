@@ -4,15 +4,14 @@
 #include "printers.h"
 #include "protocol/zone_line.h"
 #include "timezones/us_rule.h"
+#include "utc_instant.h"
 
 #include <gtest/gtest.h>
 
 namespace qev {
 namespace {
 
-qint64 utcAt(int year, int month, int day, int hour = 0, int minute = 0) {
-    return QDateTime(QDate(year, month, day), QTime(hour, minute), Qt::UTC).toSecsSinceEpoch();
-}
+using test::utcAt;
 
 int zoneOffset(const QTimeZone& zone, qint64 at) {
     return zone.offsetFromUtc(QDateTime::fromSecsSinceEpoch(at, Qt::UTC));
