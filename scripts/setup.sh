@@ -8,7 +8,7 @@ source scripts/require-packages.sh
 
 packages=(cmake ninja-build g++ pkgconf qt6-base-dev libgl-dev libgtest-dev libgmock-dev
           libxcb1-dev clang libclang-rt-14-dev xvfb xauth fonts-dejavu-core
-          systemd desktop-file-utils appstream)
+          systemd desktop-file-utils appstream ser2net)
 qev_require_packages "QEV" "${packages[@]}"
 
 build=${QEV_BUILD_DIR:-build}

@@ -4,6 +4,7 @@
 #include "cli/cli_commands.h"
 #include "cli/command_line.h"
 #include "ports/device_naming.h"
+#include "ports/network_port.h"
 #include "ports/port_description.h"
 
 #include <QFileInfo>
@@ -88,7 +89,9 @@ void tellAboutLinked(quint16 n, const QString& target, CommandContext& context) 
 
 int linkCommand(const Command& command, CommandContext& context) {
     const quint16 n = command.linkPort;
-    const QString target = QFileInfo(command.linkDevice).absoluteFilePath();
+    const bool server = looksLikeNetworkPort(command.linkDevice);
+    const QString target =
+        server ? command.linkDevice : QFileInfo(command.linkDevice).absoluteFilePath();
     try {
         const QString previous = linkPort(n, command.linkDevice, command.force);
         const QString what = describePort(n).description;
@@ -104,7 +107,8 @@ int linkCommand(const Command& command, CommandContext& context) {
         context.err << QStringLiteral("qev: %1\n").arg(withFinalPeriod(e.message()));
         return 1;
     }
-    tellAboutLinked(n, target, context);
+    if (!server)
+        tellAboutLinked(n, target, context);
     return 0;
 }
 

@@ -2,6 +2,7 @@
 
 #include "base/config_folder.h"
 #include "base/file_kind.h"
+#include "ports/network_port.h"
 #include "ports/port_assignment.h"
 #include "ports/port_messages.h"
 #include "ports/real_path.h"
@@ -101,6 +102,9 @@ QString resolveDeviceName(const QString& name) {
 }
 
 DeviceCheck examineDevice(const QString& path, const QString& sysfsRoot) {
+    // A server's address is a port; whether it answers only a connection tells.
+    if (parseNetworkPort(path))
+        return {DeviceCheck::Serial, {}, 0};
     const QByteArray native = QFile::encodeName(path);
     struct stat st {};
     if (::lstat(native.constData(), &st) != 0)
@@ -139,6 +143,8 @@ DeviceCheck examineDevice(const QString& path, const QString& sysfsRoot) {
 bool serialDevicePresent(const QString& path, const QString& sysfsRoot) {
     if (examineDevice(path, sysfsRoot).verdict != DeviceCheck::Serial)
         return false;
+    if (parseNetworkPort(path))
+        return true;
     const QFileInfo target(realPath(path));
     static const QRegularExpression legacy(QStringLiteral("^ttyS[0-9]+$"));
     if (target.path() != QStringLiteral("/dev") || !legacy.match(target.fileName()).hasMatch())

@@ -1,6 +1,7 @@
 // On Windows the port names are the system's own: "\\.\COM<n>" opens port n directly.
 
 #include "ports/device_naming.h"
+#include "ports/network_port.h"
 
 #include <QRegularExpression>
 
@@ -49,6 +50,8 @@ QString portAbsenceReason(quint16) {
 }
 
 bool serialDevicePresent(const QString& path, const QString&) {
+    if (parseNetworkPort(path))
+        return true;  // whether it answers only a connection tells
     QString name = path;
     if (name.startsWith(kDevicePrefix, Qt::CaseInsensitive))
         name = name.mid(kDevicePrefix.size());

@@ -1,6 +1,7 @@
 #include "ports/port_assignment.h"
 
 #include "base/file_kind.h"
+#include "ports/network_port.h"
 #include "ports/real_path.h"
 
 #include <QDir>
@@ -32,6 +33,19 @@ QByteArray native(const QString& path) {
 bool entryThere(const QString& path) {
     struct stat st {};
     return ::lstat(native(path).constData(), &st) == 0 || errno != ENOENT;
+}
+
+// The text a link holds, as it was written (a server's address is no path to resolve).
+QString linkText(const QString& link) {
+    char buffer[4096];
+    const ssize_t n = ::readlink(native(link).constData(), buffer, sizeof buffer);
+    return n > 0 ? QFile::decodeName(QByteArray(buffer, int(n))) : QString();
+}
+
+// Where a link leads: a server's address as written, a path made absolute.
+QString linkTarget(const QString& link) {
+    const QString text = linkText(link);
+    return parseNetworkPort(text) ? text : QFile::symLinkTarget(link);
 }
 
 // The numbers that have links, and the devices those links lead to now. Built-in ports are
@@ -208,8 +222,11 @@ QString portPath(quint16 n, const PortRoots& roots) {
     // that cannot be looked at (a path too long, a folder that may not be searched) may be
     // there all the same, so it is no reason to take another device either.
     const QString link = portLinkPath(n, roots);
-    if (!roots.links.isEmpty() && entryThere(link))
-        return link;
+    if (!roots.links.isEmpty() && entryThere(link)) {
+        // A serial device server's address is the port's name itself.
+        const QString text = linkText(link);
+        return parseNetworkPort(text) ? text : link;
+    }
     return roots.dev + QStringLiteral("/ttyS%1").arg(n - 1);
 }
 
@@ -286,8 +303,16 @@ QList<quint16> portsLeadingTo(const QString& path, const PortRoots& roots) {
     return numbers;
 }
 
-QString linkPort(quint16 n, const QString& device, bool replace, const PortRoots& roots) {
-    const QString target = QFileInfo(device).absoluteFilePath();
+namespace {
+
+// Raises EPortLinkError unless device is a serial device that is there now, or a server's
+// address.
+void checkLinkTarget(quint16 n, const QString& target, const PortRoots& roots) {
+    if (looksLikeNetworkPort(target)) {
+        if (const QString error = networkPortError(target); !error.isEmpty())
+            throw EPortLinkError(error + QStringLiteral(", ") + noLinkMade(n));
+        return;  // whether it answers is for a send to find out: it may be switched off now
+    }
     if (QFileInfo(target).absolutePath() == QFileInfo(roots.links).absoluteFilePath())
         throw EPortLinkError(
             QStringLiteral("\"%1\" is a port link itself; give the device it leads to, %2")
@@ -309,7 +334,14 @@ QString linkPort(quint16 n, const QString& device, bool replace, const PortRoots
             throw EPortLinkError(QStringLiteral("\"%1\" cannot be examined (%2), %3")
                                      .arg(target, qt_error_string(check.error), noLinkMade(n)));
     }
+}
 
+}  // namespace
+
+QString linkPort(quint16 n, const QString& device, bool replace, const PortRoots& roots) {
+    const QString target =
+        looksLikeNetworkPort(device) ? device : QFileInfo(device).absoluteFilePath();
+    checkLinkTarget(n, target, roots);
     const FolderLock lock(roots.links);
     const QString link = portLinkPath(n, roots);
     if (!linkThere(link)) {
@@ -318,7 +350,7 @@ QString linkPort(quint16 n, const QString& device, bool replace, const PortRoots
                 QStringLiteral("\"%1\" cannot be written (%2)").arg(link, qt_error_string(errno)));
         return {};
     }
-    const QString previous = QFile::symLinkTarget(link);
+    const QString previous = linkTarget(link);
     if (previous == target)
         return previous;
     if (!replace)
@@ -345,7 +377,7 @@ QString unlinkPort(quint16 n, const PortRoots& roots) {
     if (!linkThere(link))
         throw EPortLinkError(QStringLiteral("COM%1 has no link in \"%2\"").arg(n).arg(roots.links));
     const FolderLock lock(roots.links);
-    const QString previous = QFile::symLinkTarget(link);
+    const QString previous = linkTarget(link);
     if (::unlink(native(link).constData()) != 0 && errno != ENOENT)
         throw EPortLinkError(
             QStringLiteral("\"%1\" cannot be removed (%2)").arg(link, qt_error_string(errno)));

@@ -1,5 +1,6 @@
 #include "ports/port_description.h"
 
+#include "ports/network_port.h"
 #include "ports/real_path.h"
 
 #include <QFile>
@@ -47,6 +48,12 @@ QList<PortInfo> describePorts(const QList<quint16>& numbers, const PortRoots& ro
         info.present = portPresent(n, roots);
         if (!info.present) {
             info.description = QStringLiteral("no device");
+            ports.append(info);
+            continue;
+        }
+        if (const auto server = parseNetworkPort(path)) {
+            info.device = path;
+            info.description = networkPortDescription(*server);
             ports.append(info);
             continue;
         }

@@ -3,6 +3,8 @@
 
 #include "ports/port_description.h"
 
+#include "ports/network_port.h"
+
 #include <QHash>
 
 #include <windows.h>
@@ -104,7 +106,11 @@ QList<PortInfo> describePorts(const QList<quint16>& numbers, const PortRoots&) {
         info.number = n;
         info.present = portPresent(n);
         const QString name = QStringLiteral("COM%1").arg(n);
-        if (info.present) {
+        const QString path = portPath(n);
+        if (const auto server = parseNetworkPort(path)) {
+            info.device = path;
+            info.description = networkPortDescription(*server);
+        } else if (info.present) {
             info.device = name;
             info.description = names.value(name, QStringLiteral("serial port"));
         } else {

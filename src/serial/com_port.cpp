@@ -12,7 +12,7 @@ namespace {
 
 void check(const std::error_code& result, const TSerialDispatcher& d) {
     if (result)
-        raiseSerialError(result, d.devicePath());
+        raiseSerialError(result, d.devicePath(), d.failureReason());
 }
 
 }  // namespace
@@ -90,6 +90,7 @@ void TCustomComPort::openPort() {
         dispatcher_ = std::make_unique<TSerialDispatcher>();
         dispatcher_->setThreadErrorHandler(threadErrorHandler());
         dispatcher_->setPortName(QStringLiteral("COM%1").arg(comNumber_));
+        dispatcher_->setOpenCancelled(openCancelled_);
         quint32 flow = 0;
         if (DTR())
             flow |= kFlowDtrOn;

@@ -62,6 +62,10 @@ public:
     static constexpr quint16 BufferResume() { return 0; }
     bool PromptForPort() const { return promptForPort_; }
     void setPromptForPort(bool on) { promptForPort_ = on; }
+    // Asked while a port behind a serial device server connects: true gives up (EAbort).
+    void setOpenCancelled(std::function<bool()> cancelled) {
+        openCancelled_ = std::move(cancelled);
+    }
     bool AutoOpen() const { return autoOpen_; }
     void setAutoOpen(bool on) { autoOpen_ = on; }
 
@@ -119,6 +123,7 @@ private:
     QString lastDevicePath_;
     bool lastDeliveryKnown_ = true;
     std::function<void(const QString&)> noticeHandler_;
+    std::function<bool()> openCancelled_;
     std::unique_ptr<TSerialDispatcher> dispatcher_;
 };
 

@@ -1,5 +1,7 @@
 #include "serial/dispatcher.h"
 
+#include "ports/network_port.h"
+#include "serial/network_device.h"
 #include "serial/serial_errors.h"
 #include "serial/serial_types.h"
 
@@ -59,6 +61,15 @@ std::error_code TBaseDispatcher::OpenCom(const QString& AComName) {
     devicePath_ = AComName;
     if (portName_.isEmpty())
         portName_ = AComName;
+    // A port behind a serial device server takes the network's device layer instead.
+    if (choosesDevice_ && !device_->isOpen()) {
+        const bool network = parseNetworkPort(AComName).has_value();
+        if (network != networkDevice_) {
+            device_ = network ? createNetworkDevice() : createSerialDevice();
+            networkDevice_ = network;
+        }
+    }
+    device_->setOpenCancelled(openCancelled_);
     return device_->open(devicePath_);
 }
 
@@ -438,6 +449,9 @@ void TBaseDispatcher::threadEnded(TDispatcherThread& thread, std::error_code res
         if (result == SerialErrc::write_failed && write.error)
             failure.detail =
                 writeFailureDetail(portName_, devicePath_, write.written, write.size, write.error);
+        else if (result == SerialErrc::connection_closed)
+            failure.detail = QStringLiteral("%1 (%2): a message sent meanwhile did not leave whole")
+                                 .arg(portName_, devicePath_);
         else
             failure.detail = QStringLiteral("%1 (%2)").arg(portName_, deviceName(devicePath_));
         try {
@@ -478,7 +492,9 @@ void TBaseDispatcher::dispatchReceived() {
     }
 }
 
-TSerialDispatcher::TSerialDispatcher() : TBaseDispatcher(makeDevice()) {}
+TSerialDispatcher::TSerialDispatcher() : TBaseDispatcher(makeDevice()) {
+    choosesDevice_ = !deviceFactory();
+}
 
 TSerialDispatcher::DeviceFactory TSerialDispatcher::setDeviceFactory(DeviceFactory factory) {
     return std::exchange(deviceFactory(), std::move(factory));

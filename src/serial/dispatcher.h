@@ -46,6 +46,12 @@ public:
     void setThreadErrorHandler(ThreadErrorHandler handler) { errorHandler_ = std::move(handler); }
     // How messages name the port ("COM3"); the device path when none is given.
     void setPortName(QString name) { portName_ = std::move(name); }
+    // Asked while a network port connects: true gives up (SerialErrc::open_cancelled).
+    void setOpenCancelled(std::function<bool()> cancelled) {
+        openCancelled_ = std::move(cancelled);
+    }
+    // The device layer's words for the last failure, where it has any (what a server said).
+    QString failureReason() const { return device_->failureReason(); }
 
     // AComName: the device, as the naming of ports resolved it. FlowOpts: bit 0 DTR on, bit 1
     // RTS on, bit 4 DTR by handshake, bit 5 RTS by handshake.
@@ -134,6 +140,14 @@ private:
     void dispatchReceived();
 
     std::unique_ptr<SerialDevice> device_;
+    std::function<bool()> openCancelled_;
+    bool networkDevice_ = false;
+
+protected:
+    // Whether OpenCom picks the device layer by the path (a server's address or a device).
+    bool choosesDevice_ = false;
+
+private:
     ThreadErrorHandler errorHandler_;
     QString portName_;  // as the port is named in messages: "COM3"
     QString devicePath_;

@@ -63,7 +63,8 @@ std::error_code TReadThread::Execute() {
                 if (quietEnd(err))
                     return {};
                 d.requestKill();
-                return SerialErrc::read_failed;
+                // A server that closes the connection ends the send: no message is whole then.
+                return err == SerialErrc::connection_closed ? err : SerialErrc::read_failed;
             }
             if (got == 0)
                 break;

@@ -8,6 +8,7 @@
 
 #include <QString>
 
+#include <functional>
 #include <initializer_list>
 #include <memory>
 
@@ -50,8 +51,13 @@ class SerialDevice {
 public:
     virtual ~SerialDevice() = default;
 
-    // Opens the named device exclusively, without blocking.
+    // Opens the named device exclusively, without blocking (a network port's connection is
+    // bounded in time instead, and ends when the function set here says so).
     virtual std::error_code open(const QString& devicePath) = 0;
+    virtual void setOpenCancelled(std::function<bool()>) {}
+    // Why the last open or setting failed, in words, where the code alone does not say it all
+    // (what a server answered); empty otherwise.
+    virtual QString failureReason() const { return {}; }
     virtual bool isOpen() const = 0;
     // Closes the handle as it stands; output still queued is the caller's to purge first.
     virtual void close() = 0;

@@ -37,6 +37,24 @@ public:
                 return "output buffer too small for block";
             case SerialErrc::comm_not_open:
                 return "device not open";
+            case SerialErrc::open_cancelled:
+                return "cancelled";
+            case SerialErrc::host_not_found:
+                return "host not found";
+            case SerialErrc::lookup_failed:
+                return "host name lookup failed";
+            case SerialErrc::connection_refused:
+                return "connection refused";
+            case SerialErrc::connect_timeout:
+                return "no answer from the server";
+            case SerialErrc::connection_closed:
+                return "the server closed the connection";
+            case SerialErrc::negotiation_timeout:
+                return "no answer to the line settings";
+            case SerialErrc::protocol_refused:
+                return "the server does not speak RFC 2217";
+            case SerialErrc::settings_refused:
+                return "the server did not apply the line settings";
         }
         return "unknown serial error";
     }

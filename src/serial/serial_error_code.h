@@ -22,6 +22,16 @@ enum class SerialErrc {
     out_of_memory,
     output_buffer_too_small,  // a message that does not fit the output ring
     comm_not_open,            // no device is open
+    // A port behind a serial device server:
+    open_cancelled,       // a stop was asked for while it connected
+    host_not_found,       // the server's name is not known
+    lookup_failed,        // the name could not be looked up (no answer from the name servers)
+    connection_refused,   // nothing takes connections there
+    connect_timeout,      // no answer to the connection in time
+    connection_closed,    // the server closed the connection
+    negotiation_timeout,  // RFC 2217: no answer to the offer or to a setting in time
+    protocol_refused,     // RFC 2217: the server does not speak it
+    settings_refused,     // RFC 2217: the server set the line otherwise than asked
 };
 
 const std::error_category& serialCategory();

@@ -3,8 +3,10 @@
 #include "base/error_text.h"
 #include "base/file_kind.h"
 #include "ports/device_naming.h"
+#include "ports/network_port.h"
 #include "ports/port_holder.h"
 #include "ports/port_messages.h"
+#include "serial/network_device.h"
 #include "serial/serial_device.h"
 
 #include <QDir>
@@ -116,6 +118,8 @@ QString writeFailureCause(const std::error_code& error) {
             "plug, then send again");
     if (error == SerialErrc::invalid_handle)
         return QStringLiteral("the port's handle was closed under it. Send again");
+    if (error == SerialErrc::connection_closed)
+        return QStringLiteral("the serial device server closed the connection. Send again");
     if (error == SerialErrc::device_busy || error == SerialErrc::access_denied)
         return QStringLiteral("the system refused the write. Send again");
     return QStringLiteral("the system said: %1").arg(QString::fromStdString(error.message()));
@@ -227,9 +231,85 @@ QString exceptionClassName(const std::exception& e) {
     return name.section(QStringLiteral("::"), -1);
 }
 
-void raiseSerialError(const std::error_code& error, const QString& devicePath) {
+namespace {
+
+QString networkFailureText(const std::error_code& error, const QString& server,
+                           const QString& reason) {
+    const auto address = parseNetworkPort(server);
+    const QString where = address ? address->endpoint() : server;
+    const QString host = address ? address->host : server;
+    const QString because = reason.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(reason);
+    const QString raw = address ? QStringLiteral("tcp://") + address->endpoint() : server;
+    switch (SerialErrc(error.value())) {
+        case SerialErrc::host_not_found:
+            return QStringLiteral(
+                       "The serial device server %1 cannot be found: the name \"%2\" is not "
+                       "known%3")
+                .arg(where, host, because);
+        case SerialErrc::lookup_failed:
+            return QStringLiteral(
+                       "The serial device server %1 cannot be found: its name could not be "
+                       "looked up%2. Check the network and its name servers")
+                .arg(where, because);
+        case SerialErrc::connection_refused:
+            return QStringLiteral(
+                       "The serial device server %1 refused the connection: nothing takes "
+                       "connections on port %2 there (is the server running, with this port?)")
+                .arg(where)
+                .arg(address ? address->port : 0);
+        case SerialErrc::connect_timeout:
+            return QStringLiteral(
+                       "The serial device server %1 did not answer within %2 seconds: it is "
+                       "switched off or out of reach, or a firewall drops the connection")
+                .arg(where)
+                .arg(kNetworkAnswerMs / 1000);
+        case SerialErrc::connection_closed:
+            return QStringLiteral(
+                       "The serial device server %1 closed the connection%2; it may be serving "
+                       "another client")
+                .arg(where, because);
+        case SerialErrc::negotiation_timeout:
+            return QStringLiteral(
+                       "The serial device server %1 does not set the line as RFC 2217 asks: %2. "
+                       "If it is set to 4800 8N1 itself, give the port as %3")
+                .arg(where, reason, raw);
+        case SerialErrc::protocol_refused:
+            return QStringLiteral(
+                       "The serial device server %1 does not speak RFC 2217: %2. If it is set to "
+                       "4800 8N1 itself, give the port as %3")
+                .arg(where, reason, raw);
+        case SerialErrc::settings_refused:
+            return QStringLiteral(
+                       "The serial device server %1 did not apply the line settings (%2), so "
+                       "nothing was sent; set its port to allow 4800 8N1 without flow control")
+                .arg(where, reason);
+        default:
+            return QStringLiteral("The serial device server %1 failed: %2")
+                .arg(where, QString::fromStdString(error.message()));
+    }
+}
+
+}  // namespace
+
+ENetworkPortError::ENetworkPortError(const std::error_code& error, const QString& server,
+                                     const QString& reason)
+    : ESerialException(networkFailureText(error, server, reason), serial_error::kNetworkPort) {}
+
+void raiseSerialError(const std::error_code& error, const QString& devicePath,
+                      const QString& reason) {
     if (error.category() == serialCategory()) {
         switch (SerialErrc(error.value())) {
+            case SerialErrc::open_cancelled:
+                throw EAbort();
+            case SerialErrc::host_not_found:
+            case SerialErrc::lookup_failed:
+            case SerialErrc::connection_refused:
+            case SerialErrc::connect_timeout:
+            case SerialErrc::connection_closed:
+            case SerialErrc::negotiation_timeout:
+            case SerialErrc::protocol_refused:
+            case SerialErrc::settings_refused:
+                throw ENetworkPortError(error, devicePath, reason);
             case SerialErrc::device_missing:
             case SerialErrc::device_gone:
                 throw EBadId();

@@ -96,6 +96,15 @@ public:
     EPortUnexaminable(const QString& linkPath, int error);
 };
 
+// A port behind a serial device server that cannot be reached, set up, or kept: the text names
+// the server and says why.
+class ENetworkPortError : public ESerialException {
+public:
+    // server: the port's address ("rfc2217://clock-hall:2217"); reason: the system's or the
+    // server's words.
+    ENetworkPortError(const std::error_code& error, const QString& server, const QString& reason);
+};
+
 // Failures while the port is open.
 class ESerialIO : public ESerialException {
 public:
@@ -147,6 +156,7 @@ constexpr int kNoPortSelected = -2011;
 constexpr int kAccessDenied = -2013;
 constexpr int kNotSerialDevice = -2015;
 constexpr int kUnexaminable = -2016;
+constexpr int kNetworkPort = -2020;
 constexpr int kOutputBufferTooSmall = -3006;
 constexpr int kMessageNotSent = -3007;
 constexpr int kDeviceWriteError = -160;
@@ -169,7 +179,9 @@ QString writeFailureDetail(const QString& port, const QString& devicePath, qint6
 
 // Raises the exception, with the texts the port component gives, for a failure of the worker or
 // the device layer. devicePath names the device in messages that need it.
-[[noreturn]] void raiseSerialError(const std::error_code& error, const QString& devicePath);
+// reason: the device layer's own words, where it has any.
+[[noreturn]] void raiseSerialError(const std::error_code& error, const QString& devicePath,
+                                   const QString& reason = {});
 // A failure of the system's own (serial_error_code.h), as this platform reports it.
 [[noreturn]] void raiseSystemError(const std::error_code& error);
 // The same for the failure a worker thread ended on: its reads and writes are input/output

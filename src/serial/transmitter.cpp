@@ -68,6 +68,7 @@ void Transmitter::setErrorHandler(std::function<void(std::exception_ptr)> handle
 
 void Transmitter::setCancelled(std::function<bool()> cancelled) {
     cancelled_ = std::move(cancelled);
+    port_.setOpenCancelled(cancelled_);
 }
 
 void Transmitter::send(int itemIndex, const QByteArray& message) {
