@@ -1,6 +1,7 @@
 #include "cli/cli_commands.h"
 
 #include "base/error_text.h"
+#include "cli/port_sends.h"
 #include "cli/ports_command.h"
 #include "cli/sent_record.h"
 #include "cli/stop_signals.h"
@@ -22,8 +23,12 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
+#include <QHash>
+#include <QScopeGuard>
 #include <QTextStream>
 
+#include <algorithm>
+#include <barrier>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -39,33 +44,6 @@ QString noPortText() {
         "No port is chosen: give one with --port COMn, or choose one in QEV's window"));
 }
 
-// The port component as the window sets it up, except that it never prompts, and a worker
-// thread's failure fails the command; it is kept for the command to tell (on its own thread).
-class CommandPort {
-public:
-    CommandPort() {
-        setUpClockPort(com_);
-        com_.setPromptForPort(false);
-        com_.setThreadErrorHandler([this](const ThreadFailure& failure) {
-            std::lock_guard lock(mutex_);
-            failures_ << oneLine(failure.text());
-        });
-    }
-    TComPort& port() { return com_; }
-    // Tells the failures of the port's threads on err; false when there were none.
-    bool tellFailures(quint16 n, QTextStream& err) {
-        std::lock_guard lock(mutex_);
-        for (const QString& failure : failures_)
-            err << QStringLiteral("qev: COM%1: %2\n").arg(n).arg(failure);
-        return !std::exchange(failures_, {}).isEmpty();
-    }
-
-private:
-    std::mutex mutex_;
-    QStringList failures_;
-    TComPort com_;  // last: closed, and its threads stopped, before the failures go
-};
-
 std::unique_ptr<TSettingsStore> openStore(const CommandContext& context) {
     return std::make_unique<TSettingsStore>(createReadOnlySettingsBackend(context.settingsFile));
 }
@@ -76,84 +54,90 @@ QByteArray timeSetMessageFor(qint64 second) {
                                at.time().toString(QStringLiteral("hh:mm:ss")));
 }
 
-// The port a send command uses: --port, else the window's choice. Fails with the reason told.
-std::optional<quint16> commandPort(const Command& command, CommandContext& context) {
-    if (command.port)
-        return command.port;
+// The ports a send command uses: --port, else the window's choice. Empty, with the reason
+// told, when there is none.
+QList<quint16> commandPorts(const Command& command, CommandContext& context) {
+    if (!command.ports.isEmpty())
+        return command.ports;
     try {
         const auto store = openStore(context);
         // Nothing stored: the window has never saved, and shows its first choice, Com 1.
         const int index = storedPortIndex(*store).value_or(0);
         if (index >= 0)
-            return quint16(index + 1);
+            return {quint16(index + 1)};
         context.err << QStringLiteral("qev: %1\n").arg(noPortText());
     } catch (...) {
         context.err << QStringLiteral("qev: %1\n").arg(commandErrorText(std::current_exception()));
     }
-    return std::nullopt;
+    return {};
 }
 
-// The exit status of a command stopped by a signal, as shells report one.
-int stoppedStatus() {
-    return 128 + StopSignals::caught();
+int tellAll(const QList<PortOutcome>& outcomes, CommandContext& context) {
+    if (outcomes.size() == 1) {
+        tellOutcome(outcomes.first(), context.out, context.err);
+        return outcomes.first().status;
+    }
+    tellOutcomes(outcomes, context.out, context.err);
+    return outcomesStatus(outcomes);
 }
 
-QString stoppedText(quint16 n, bool sent) {
-    return QStringLiteral("qev: COM%1: stopped by %2; %3\n")
-        .arg(n)
-        .arg(QString::fromLatin1(StopSignals::name(StopSignals::caught())),
-             sent ? QStringLiteral("the message had left whole")
-                  : QStringLiteral("nothing was sent"));
+// Ports that lead to the same device as an earlier one: that device gets one message, and the
+// later number is told as sent with the first.
+QList<quint16> distinctDevices(const QList<quint16>& ports, QHash<quint16, quint16>& sameAs) {
+    QList<quint16> distinct;
+    QHash<QString, quint16> first;
+    for (const quint16 n : ports) {
+        const QString device = portDevice(n);
+        if (const auto it = first.constFind(device); it != first.cend() && !device.isEmpty()) {
+            sameAs.insert(n, *it);
+            continue;
+        }
+        first.insert(device, n);
+        distinct << n;
+    }
+    return distinct;
 }
 
-// Runs one send on port n through a transmitter that a stop signal ends; errors are told with
-// the port's name, as a failed send. work returns what was sent, for sentText.
-int send(quint16 n, CommandContext& context, const std::function<QString(Transmitter&)>& work) {
+// Sends work on the ports due and tells what each port got, settled ones (with nothing to
+// send) among them: as always for one port, a line each for several. done is told of each
+// outcome first (on this thread).
+int sendToPorts(const QList<quint16>& due, CommandContext& context, const PortWork& work,
+                const std::function<void(PortOutcome&)>& done = {},
+                QList<PortOutcome> settled = {}) {
     // An adapter plugged in since the last listing gets its number first.
     const PortAssignment assignment = assignPortNumbers();
     if (!assignment.problem.isEmpty())
         context.err
             << QStringLiteral("qev: warning: %1\n").arg(withFinalPeriod(assignment.problem));
-    CommandPort port;
-    QString done;
-    try {
-        Transmitter transmitter(port.port());
-        transmitter.setCancelled([] { return StopSignals::caught() != 0; });
-        const QString what = work(transmitter);
-        done = sentText(what, n, portDevice(n), port.port().DeliveryKnown());
-    } catch (const EReported&) {
-        // What the writer said is all there is to tell.
-        port.tellFailures(n, context.err);
-        return StopSignals::caught() != 0 ? stoppedStatus() : 1;
-    } catch (const EAbort&) {
-        port.tellFailures(n, context.err);
-        if (StopSignals::caught() != 0) {
-            context.err << stoppedText(n, false);
-            return stoppedStatus();
+    QHash<quint16, quint16> sameAs;
+    const QList<quint16> distinct = distinctDevices(due, sameAs);
+    QList<PortOutcome> outcomes = distinct.size() == 1 ? QList<PortOutcome>{sendOn(distinct.first(), work)}
+                                                       : sendOnEach(distinct, work);
+    for (PortOutcome& outcome : outcomes) {
+        if (done)
+            done(outcome);
+    }
+    outcomes += settled;
+    for (auto it = sameAs.cbegin(); it != sameAs.cend(); ++it) {
+        for (const PortOutcome& o : std::as_const(outcomes)) {
+            if (o.port != it.value())
+                continue;
+            PortOutcome copy = o;
+            copy.port = it.key();
+            if (!copy.nothingSent.isEmpty() || !copy.what.isEmpty())
+                copy.what += QStringLiteral(" (with COM%1, which leads there too)").arg(o.port);
+            outcomes << copy;
+            break;
         }
-        context.err << QStringLiteral("qev: COM%1: Operation aborted.\n").arg(n);
-        return 1;
-    } catch (...) {
-        port.tellFailures(n, context.err);
-        context.err << QStringLiteral("qev: COM%1: %2\n")
-                           .arg(n)
-                           .arg(oneLine(commandErrorText(std::current_exception())));
-        return StopSignals::caught() != 0 ? stoppedStatus() : 1;
     }
-    if (port.tellFailures(n, context.err))
-        return 1;
-    context.out << done;
-    if (StopSignals::caught() != 0) {
-        context.out.flush();
-        context.err << stoppedText(n, true);
-        return stoppedStatus();
-    }
-    return 0;
+    std::sort(outcomes.begin(), outcomes.end(),
+              [](const PortOutcome& a, const PortOutcome& b) { return a.port < b.port; });
+    return tellAll(outcomes, context);
 }
 
 int sync(const Command& command, CommandContext& context) {
-    const std::optional<quint16> n = commandPort(command, context);
-    if (!n)
+    const QList<quint16> ports = commandPorts(command, context);
+    if (ports.isEmpty())
         return 1;
     const ClockSync state = context.clockSync ? context.clockSync() : ClockSync::Unknown;
     if (state == ClockSync::Unknown && command.requireSynced) {
@@ -177,9 +161,34 @@ int sync(const Command& command, CommandContext& context) {
             "all the same (--require-synced refuses instead).\n");
     }
     context.err.flush();
-    return send(*n, context, [n](Transmitter& transmitter) {
-        const SyncPlan plan =
-            transmitter.sendOnSecond(*n - 1, kTimeSetMessageSize, &timeSetMessageFor);
+    if (ports.size() == 1) {
+        return sendToPorts(ports, context, [](quint16 n, TComPort&, Transmitter& transmitter) {
+            const SyncPlan plan =
+                transmitter.sendOnSecond(n - 1, kTimeSetMessageSize, &timeSetMessageFor);
+            transmitter.finishTimed();
+            return timeSentWhat(plan.second);
+        });
+    }
+    // Every port is opened first, each on its own thread; once all are open (or have failed)
+    // one second is planned for all, so that every clock shows it at the same instant.
+    SyncPlan plan;
+    QByteArray message;
+    std::barrier opened(ports.size(), [&]() noexcept {
+        plan = planSync(realtimeNowNs(), wireTimeNs(kTimeSetMessageSize, kClockBaud),
+                        Transmitter::leadNs());
+        message = timeSetMessageFor(plan.second);
+    });
+    return sendToPorts(ports, context, [&](quint16 n, TComPort& com, Transmitter& transmitter) {
+        bool arrived = false;
+        const auto leave = qScopeGuard([&] {
+            if (!arrived)
+                opened.arrive_and_drop();
+        });
+        com.setComNumber(n);
+        com.setOpen(true);
+        arrived = true;
+        opened.arrive_and_wait();
+        transmitter.sendPlanned(n - 1, plan, message);
         transmitter.finishTimed();
         return timeSentWhat(plan.second);
     });
@@ -196,33 +205,51 @@ int sendZones(const Command& command, CommandContext& context) {
         context.err << QStringLiteral("qev: %1\n").arg(commandErrorText(std::current_exception()));
         return 1;
     }
-    const std::optional<quint16> n = commandPort(command, context);
-    if (!n)
+    const QList<quint16> ports = commandPorts(command, context);
+    if (ports.isEmpty())
         return 1;
-    if (command.ifChanged) {
-        const std::optional<SentRecord> last = readSentRecord(*n);
-        if (last && last->message == message) {
-            // Nothing to do, and no port is opened for it.
-            context.out << QStringLiteral(
-                               "Nothing sent to %1: the zone configuration for now is the one "
-                               "sent to it at %2\n")
-                               .arg(portLabel(*n, portDevice(*n)), utcText(last->sentAt));
-            return 0;
+    QList<quint16> due;
+    QList<PortOutcome> settled;
+    for (const quint16 n : ports) {
+        const std::optional<SentRecord> last =
+            command.ifChanged ? readSentRecord(n) : std::optional<SentRecord>();
+        if (!last || last->message != message) {
+            due << n;
+            continue;
         }
+        // Nothing to do, and no port is opened for it.
+        PortOutcome outcome;
+        outcome.port = n;
+        outcome.device = portDevice(n);
+        const QString text =
+            QStringLiteral("the zone configuration for now is the one sent to it at %1")
+                .arg(utcText(last->sentAt));
+        outcome.nothingSent = ports.size() == 1
+                                  ? QStringLiteral("Nothing sent to %1: %2")
+                                        .arg(portLabel(n, outcome.device), text)
+                                  : text;
+        settled << outcome;
     }
-    const int status = send(*n, context, [n, &message](Transmitter& transmitter) {
-        transmitter.send(*n - 1, message);
-        return zonesSentWhat(kZoneCount);
-    });
-    if (status == 0) {
-        const QString failure = writeSentRecord(*n, {message, now});
+    if (due.isEmpty())
+        return tellAll(settled, context);
+    const auto record = [&](PortOutcome& outcome) {
+        if (outcome.status != 0)
+            return;
+        const QString failure = writeSentRecord(outcome.port, {message, now});
         if (!failure.isEmpty())
             context.err << QStringLiteral(
-                               "qev: warning: what was sent could not be recorded (%1), so the "
-                               "next send-zones --if-changed sends it again.\n")
+                               "qev: warning: what was sent to COM%1 could not be recorded (%2), "
+                               "so the next send-zones --if-changed sends it again.\n")
+                               .arg(outcome.port)
                                .arg(failure);
-    }
-    return status;
+    };
+    return sendToPorts(
+        due, context,
+        [&message](quint16 n, TComPort&, Transmitter& transmitter) {
+            transmitter.send(n - 1, message);
+            return zonesSentWhat(kZoneCount);
+        },
+        record, settled);
 }
 
 }  // namespace

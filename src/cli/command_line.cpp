@@ -8,6 +8,8 @@
 #include <QDateTime>
 #include <QRegularExpression>
 
+#include <algorithm>
+
 namespace qev {
 
 namespace {
@@ -260,14 +262,19 @@ Command parseCommandLine(const QStringList& arguments) {
     if (parser.isSet(port)) {
         if (command.kind == CommandKind::Ports || command.kind == CommandKind::Zones)
             return usage(QStringLiteral("The %1 command takes no --port").arg(word));
-        const QStringList values = parser.values(port);
-        if (values.size() > 1)
-            return usage(QStringLiteral("--port is given more than once"));
-        command.port = parsePortName(values.first());
-        if (!command.port)
-            return usage(QStringLiteral("\"%1\" is no port: give --port COM1 to COM%2")
-                             .arg(values.first())
-                             .arg(kMaxPortNumber));
+        // A port named twice is one port: each clock gets its message once.
+        for (const QString& value : parser.values(port)) {
+            for (const QString& name : value.split(u',')) {
+                const auto n = parsePortName(name);
+                if (!n)
+                    return usage(QStringLiteral("\"%1\" is no port: give --port COM1 to COM%2")
+                                     .arg(name)
+                                     .arg(kMaxPortNumber));
+                if (!command.ports.contains(*n))
+                    command.ports << *n;
+            }
+        }
+        std::sort(command.ports.begin(), command.ports.end());
     }
     if (parser.isSet(link) || parser.isSet(unlink) || parser.isSet(force)) {
         if (const auto error = portLinkError(parser, link, unlink, force, words, command))
@@ -317,7 +324,8 @@ QString helpText() {
            QStringLiteral(
                "\n"
                "Options:\n"
-               "  --port COMn       Send on port n (1 to 50) instead of the window's port choice\n"
+               "  --port COMn       Send on port n (1 to 50) instead of the window's port choice;\n"
+               "                    give it again, or COM1,COM3, to send to several at once\n"
                "  --require-synced  sync: send nothing unless this computer's clock is known to "
                "be\n"
                "                    synchronised\n"
@@ -328,7 +336,10 @@ QString helpText() {
                "  -v, --version     Show the version and exit\n"
                "\n"
                "Exit status: 0 when sent, 1 when nothing or not all was sent (the reason is on\n"
-               "standard error), 2 for a wrong command line, 128 + n when stopped by signal n.\n") +
+               "standard error), 2 for a wrong command line, 128 + n when stopped by signal n.\n"
+               "With several ports each gets its own message at once (the time on the same\n"
+               "second), and a line on standard output tells what each port got; 1 when any\n"
+               "port did not get its message.\n") +
            placesHelp();
 }
 
@@ -359,6 +370,15 @@ QString messageWhat(const QByteArray& message) {
             .arg(s.mid(1, 2), s.mid(3, 2), s.mid(5, 2), s.mid(7, 2), s.mid(9, 2), s.mid(11, 2));
     }
     return QStringLiteral("a message of %1 bytes").arg(message.size());
+}
+
+QString portSentText(const QString& what, const QString& device, bool deliveryKnown) {
+    if (deliveryKnown)
+        return QStringLiteral("sent %1 to %2").arg(what, device);
+    return QStringLiteral(
+               "wrote %1 to %2, a pseudo-terminal; whether the program at its other end has "
+               "read it cannot be known")
+        .arg(what, device);
 }
 
 QString sentText(const QString& what, quint16 port, const QString& device, bool deliveryKnown) {

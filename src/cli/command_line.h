@@ -1,6 +1,7 @@
 #pragma once
 // The program's commands: what the arguments ask for, and the texts it answers with. No I/O here.
 
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -18,7 +19,7 @@ enum class ZoneFollowAction { None, Follow, Unfollow };
 
 struct Command {
     CommandKind kind = CommandKind::Window;
-    std::optional<quint16> port;  // --port COMn
+    QList<quint16> ports;  // --port COMn (more than once, or COM1,COM3): ascending, once each
     bool requireSynced = false;
     PortLinkAction linkAction = PortLinkAction::None;
     quint16 linkPort = 0;    // n of --link / --unlink COMn
@@ -67,5 +68,7 @@ QString messageWhat(const QByteArray& message);
 QString portLabel(quint16 port, const QString& device);
 QString sentText(const QString& what, quint16 port, const QString& device,
                  bool deliveryKnown = true);
+// The same as a line among several ports' lines tells it, after "COMn: ".
+QString portSentText(const QString& what, const QString& device, bool deliveryKnown = true);
 
 }  // namespace qev

@@ -102,9 +102,7 @@ SyncPlan Transmitter::sendOnSecond(int itemIndex, qint64 messageBytes,
             plan = planSync(realtimeNowNs(), wireNs, kLeadNs);
             message = build(plan.second);
         }
-        const quint32 sentBefore = port_.TimedSent();
-        port_.PutStringAt(message, plan.sendAtNs);
-        timed_ = Timed{port_.ComNumber(), plan, wireNs, message.size(), sentBefore};
+        holdForInstant(plan, message);
     } catch (const EPortPromptCancelled&) {
         port_.setOpen(false);
         throw EAbort();
@@ -112,10 +110,42 @@ SyncPlan Transmitter::sendOnSecond(int itemIndex, qint64 messageBytes,
         port_.setOpen(false);  // no port stays open after a failed send
         throw;
     }
+    return plan;
+}
+
+void Transmitter::sendPlanned(int itemIndex, const SyncPlan& plan, const QByteArray& message) {
+    finishTimedAndReport();
+    ++cycles_;
+    const auto done = qScopeGuard([this] { --cycles_; });
+    try {
+        port_.setComNumber(quint16(itemIndex + 1));
+        port_.setOpen(true);
+        if (cancelled())
+            throw EAbort();
+        if (realtimeNowNs() + kLeadNs / 2 > plan.sendAtNs)
+            throw EMessageNotSent::notReleased(port_.DevicePath());
+        holdForInstant(plan, message);
+    } catch (const EPortPromptCancelled&) {
+        port_.setOpen(false);
+        throw EAbort();
+    } catch (...) {
+        port_.setOpen(false);
+        throw;
+    }
+}
+
+qint64 Transmitter::leadNs() {
+    return kLeadNs;
+}
+
+void Transmitter::holdForInstant(const SyncPlan& plan, const QByteArray& message) {
+    const quint32 sentBefore = port_.TimedSent();
+    port_.PutStringAt(message, plan.sendAtNs);
+    timed_ = Timed{port_.ComNumber(), plan, wireTimeNs(message.size(), port_.Baud()),
+                   message.size(), sentBefore};
     // One wake-up, long after the instant: a thread of this process woken near it was seen to
     // keep the writer off its processor for milliseconds.
     timer_.start(msUntil(plan.sendAtNs + kCloseAfterNs));
-    return plan;
 }
 
 bool Transmitter::released() const {

@@ -53,6 +53,13 @@ public:
     // open's failures are raised, with the port closed.
     SyncPlan sendOnSecond(int itemIndex, qint64 messageBytes, const BuildForSecond& build);
 
+    // The same with a plan and message the caller made, for several ports on one second: the
+    // port is opened (when it is not yet) and the message handed to its writer as it is. A
+    // plan whose instant is too near to be kept raises EMessageNotSent, with the port closed.
+    void sendPlanned(int itemIndex, const SyncPlan& plan, const QByteArray& message);
+    // How far ahead of its instant a timed message is handed to the writer, at least.
+    static qint64 leadNs();
+
     bool timedWaiting() const { return timed_.has_value(); }
     // Lets the waiting timed message go at its instant and closes the port once it has left,
     // without handling events (at most about a second). Raises when it did not leave.
@@ -72,6 +79,8 @@ private:
         quint32 sentBefore;  // the port's count of timed messages sent, before this one
     };
 
+    // Hands the message to the open port's writer for the plan's instant.
+    void holdForInstant(const SyncPlan& plan, const QByteArray& message);
     bool released() const;
     // Whether the timed message can be concluded now: it has left (with asSoonAsLeft; else the
     // half second after its instant is over), or it is clear that it will not.

@@ -30,17 +30,20 @@ Command parse(QStringList args) {
 
 TEST(CommandLine, CommandsAndTheirOptions) {
     EXPECT_EQ(parse({"sync"}).kind, CommandKind::Sync);
-    EXPECT_FALSE(parse({"sync"}).port.has_value());
+    EXPECT_TRUE(parse({"sync"}).ports.isEmpty());
     EXPECT_FALSE(parse({"sync"}).requireSynced);
     EXPECT_EQ(parse({"send-zones"}).kind, CommandKind::SendZones);
     EXPECT_EQ(parse({"ports"}).kind, CommandKind::Ports);
 
     const Command c = parse({"sync", "--port", "COM7", "--require-synced"});
     EXPECT_EQ(c.kind, CommandKind::Sync);
-    EXPECT_EQ(c.port, quint16(7));
+    EXPECT_EQ(c.ports, QList<quint16>{7});
     EXPECT_TRUE(c.requireSynced);
     // Options may come first, and "--port=" works as well.
-    EXPECT_EQ(parse({"--port=com12", "send-zones"}).port, quint16(12));
+    EXPECT_EQ(parse({"--port=com12", "send-zones"}).ports, QList<quint16>{12});
+    // Several clocks: repeated or listed, in port order, each once.
+    EXPECT_EQ(parse({"sync", "--port", "COM9", "--port", "COM2,com1", "--port", "2"}).ports,
+              (QList<quint16>{1, 2, 9}));
 
     // Pinning a number by hand; the device is the ports command's second word.
     const Command linked = parse({"ports", "--link", "COM3", "/dev/ttyUSB0", "--force"});
@@ -74,7 +77,8 @@ TEST(CommandLine, BadUsageSaysWhatIsWrong) {
         {{"sync", "--port", "COM0"}, "\"COM0\" is no port"},
         {{"sync", "--port", "COM51"}, "\"COM51\" is no port"},
         {{"sync", "--port", "ttyS0"}, "\"ttyS0\" is no port"},
-        {{"sync", "--port", "1", "--port", "2"}, "more than once"},
+        {{"sync", "--port", "COM1,,COM2"}, "\"\" is no port"},
+        {{"sync", "--port", "COM1", "--port", "COM1,tcp://h:1"}, "\"tcp://h:1\" is no port"},
         {{"ports", "--port", "COM1"}, "takes no --port"},
         {{"send-zones", "--require-synced"}, "belongs to the sync command"},
         // One dash: a typo of an option, or the window's option given to a command.

@@ -209,7 +209,7 @@ int main(int argc, char** argv) {
             qev::CommandContext context{o, e, [] { return qev::ClockSync::Unknown; }, QString()};
             qev::Command command;
             command.kind = qev::CommandKind::Sync;
-            command.port = 1;
+            command.ports = {1};
             status = qev::runCommand(command, context);
             e.flush();
             if (status != 0)
