@@ -111,8 +111,9 @@ int sendToPorts(const QList<quint16>& due, CommandContext& context, const PortWo
             << QStringLiteral("qev: warning: %1\n").arg(withFinalPeriod(assignment.problem));
     QHash<quint16, quint16> sameAs;
     const QList<quint16> distinct = distinctDevices(due, sameAs);
-    QList<PortOutcome> outcomes = distinct.size() == 1 ? QList<PortOutcome>{sendOn(distinct.first(), work)}
-                                                       : sendOnEach(distinct, work);
+    QList<PortOutcome> outcomes = distinct.size() == 1
+                                      ? QList<PortOutcome>{sendOn(distinct.first(), work)}
+                                      : sendOnEach(distinct, work);
     for (PortOutcome& outcome : outcomes) {
         if (done)
             done(outcome);
@@ -224,10 +225,10 @@ int sendZones(const Command& command, CommandContext& context) {
         const QString text =
             QStringLiteral("the zone configuration for now is the one sent to it at %1")
                 .arg(utcText(last->sentAt));
-        outcome.nothingSent = ports.size() == 1
-                                  ? QStringLiteral("Nothing sent to %1: %2")
-                                        .arg(portLabel(n, outcome.device), text)
-                                  : text;
+        outcome.nothingSent =
+            ports.size() == 1
+                ? QStringLiteral("Nothing sent to %1: %2").arg(portLabel(n, outcome.device), text)
+                : text;
         settled << outcome;
     }
     if (due.isEmpty())
