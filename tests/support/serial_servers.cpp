@@ -2,7 +2,7 @@
 
 #include "serial/telnet_com_port.h"
 
-#include <QTemporaryDir>
+#include <QFile>
 
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -92,13 +92,15 @@ Ser2Net::Ser2Net() : rfc2217Port_(freeTcpPort()), tcpPort_(freeTcpPort()) {
                                .arg(rfc2217Port_)
                                .arg(tcpPort_)
                                .arg(line_.slavePath());
+    // Its pid file is removed when it ends: one of its own, never a shared path.
+    const QByteArray pidFile = QFile::encodeName(pidDir_.filePath(QStringLiteral("ser2net.pid")));
     pid_ = ::fork();
     if (pid_ == 0) {
         const int null = ::open("/dev/null", O_RDWR);
         ::dup2(null, 1);
         ::dup2(null, 2);  // it warns of mDNS it cannot start
         const QByteArray yaml = config.toUtf8();
-        ::execlp("ser2net", "ser2net", "-n", "-u", "-P", "/dev/null", "-Y", yaml.constData(),
+        ::execlp("ser2net", "ser2net", "-n", "-u", "-P", pidFile.constData(), "-Y", yaml.constData(),
                  static_cast<char*>(nullptr));
         ::_exit(127);
     }

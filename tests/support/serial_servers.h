@@ -6,6 +6,7 @@
 #include "pty_pair.h"
 
 #include <QString>
+#include <QTemporaryDir>
 
 #include <atomic>
 #include <memory>
@@ -34,6 +35,7 @@ public:
 
 private:
     PtyPair line_;
+    QTemporaryDir pidDir_;
     quint16 rfc2217Port_ = 0;
     quint16 tcpPort_ = 0;
     int pid_ = -1;
