@@ -4,7 +4,9 @@
 ; /SYNC=1 given), registers a scheduled task of the user's own that runs "qev.exe send-zones
 ; --if-changed" and "qev.exe sync --require-synced" at every :00 and :30 UTC and at logon. The uninstaller removes all of it but the user's
 ; settings under HKCU\Software\QEV.
-;   qev-<version>-setup.exe [/S] [/SYNC=1|/SYNC=0] [/D=folder]
+;   qev-<version>-setup.exe [/S] [/SYNC=1|/SYNC=0] [/PORTS=COM1,COM3] [/D=folder]
+; /PORTS= lists the ports the task serves (each clock gets its message at once); without it the
+; task uses the port chosen in the window.
 ; Defines from the build: VERSION, VERSION_QUAD, PUBLISHER, COPYRIGHT, ICON, STAGE (the files
 ; to install; FILES_NSH and UNFILES_NSH list them), OUTFILE, and SIGN (a command that signs the
 ; file it is given) when a certificate is configured.
@@ -48,6 +50,7 @@ VIAddVersionKey /LANG=1033 "FileVersion" "${VERSION}"
 VIAddVersionKey /LANG=1033 "OriginalFilename" "qev-${VERSION}-setup.exe"
 
 Var TaskName ; the scheduled task this user's install registered, or ""
+Var PortArgs ; " --port COM1,COM3" when /PORTS= was given, else ""
 
 !define MUI_ICON "${ICON}"
 !define MUI_UNICON "${ICON}"
@@ -135,6 +138,19 @@ Function .onInit
             Quit
         ${EndIf}
     ${EndIf}
+    ClearErrors
+    ${GetOptions} $0 "/PORTS=" $1
+    ${IfNot} ${Errors}
+        ; The command itself refuses a name that is no port.
+        ${If} $1 == ""
+            MessageBox MB_OK|MB_ICONSTOP "/PORTS= takes a list of ports, as in /PORTS=COM1,COM3." /SD IDOK
+            SetErrorLevel 2
+            Quit
+        ${EndIf}
+        StrCpy $0 $1
+        Call XmlEscape
+        StrCpy $PortArgs " --port $0"
+    ${EndIf}
 FunctionEnd
 
 ; Escapes the XML special characters of $0 in place.
@@ -204,11 +220,11 @@ Function WriteTaskDefinition
     ; The zones first: a change is sent within moments of falling due, the sync after it.
     FileWriteUTF16LE $1 '    <Exec>$\r$\n'
     FileWriteUTF16LE $1 '      <Command>"$4"</Command>$\r$\n'
-    FileWriteUTF16LE $1 '      <Arguments>send-zones --if-changed</Arguments>$\r$\n'
+    FileWriteUTF16LE $1 '      <Arguments>send-zones --if-changed$PortArgs</Arguments>$\r$\n'
     FileWriteUTF16LE $1 '    </Exec>$\r$\n'
     FileWriteUTF16LE $1 '    <Exec>$\r$\n'
     FileWriteUTF16LE $1 '      <Command>"$4"</Command>$\r$\n'
-    FileWriteUTF16LE $1 '      <Arguments>sync --require-synced</Arguments>$\r$\n'
+    FileWriteUTF16LE $1 '      <Arguments>sync --require-synced$PortArgs</Arguments>$\r$\n'
     FileWriteUTF16LE $1 '    </Exec>$\r$\n'
     FileWriteUTF16LE $1 '  </Actions>$\r$\n'
     FileWriteUTF16LE $1 '</Task>$\r$\n'

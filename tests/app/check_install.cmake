@@ -11,7 +11,9 @@ endif()
 foreach(f bin/qev share/applications/qev.desktop share/icons/hicolor/scalable/apps/qev.svg
           share/metainfo/qev.metainfo.xml share/man/man1/qev.1.gz
           lib/systemd/user/qev-sync.service lib/systemd/user/qev-sync.timer
-          lib/systemd/user/qev-zones.service lib/systemd/user/qev-zones.timer)
+          lib/systemd/user/qev-zones.service lib/systemd/user/qev-zones.timer
+          lib/systemd/user/qev-sync@.service lib/systemd/user/qev-sync@.timer
+          lib/systemd/user/qev-zones@.service lib/systemd/user/qev-zones@.timer)
     if(NOT EXISTS ${PREFIX}/${f})
         message(FATAL_ERROR "not installed: ${f}")
     endif()
@@ -60,6 +62,12 @@ string(FIND "${service}" "\nExecStart=${PREFIX}/bin/qev send-zones --if-changed\
 if(at LESS 0)
     message(FATAL_ERROR "qev-zones.service does not run send-zones --if-changed:\n${service}")
 endif()
+foreach(template qev-sync qev-zones)
+    file(READ ${PREFIX}/lib/systemd/user/${template}@.service service)
+    if(NOT service MATCHES "--port %i\n")
+        message(FATAL_ERROR "${template}@.service does not send to its instance's port:\n${service}")
+    endif()
+endforeach()
 file(READ ${PREFIX}/lib/systemd/user/qev-zones.timer timer)
 foreach(key "OnCalendar=*-*-* *:00,30:00 UTC" "AccuracySec=1s" "Persistent=true"
             "OnClockChange=true" "OnTimezoneChange=true" "WantedBy=timers.target")
