@@ -18,7 +18,8 @@ std::optional<QString> displayMissing(const QStringList& arguments,
 QString linkCommandsHelp() {
     return QStringLiteral(
         "  ports --link COMn DEVICE\n"
-        "                    Make port n lead to DEVICE (--force replaces a link it has)\n"
+        "                    Make port n lead to DEVICE (--force replaces a link it has),\n"
+        "                    or to a serial device server: rfc2217://HOST:PORT, tcp://HOST:PORT\n"
         "  ports --unlink COMn\n"
         "                    Remove port n's link, which frees its number\n");
 }

@@ -9,7 +9,13 @@ std::optional<QString> displayMissing(const QStringList&,
 }
 
 QString linkCommandsHelp() {
-    return {};  // Windows numbers its ports itself
+    // Windows numbers its ports itself; a number it does not have may lead to a server.
+    return QStringLiteral(
+        "  ports --link COMn SERVER\n"
+        "                    Make port n, which Windows does not have, lead to a serial device\n"
+        "                    server: rfc2217://HOST:PORT or tcp://HOST:PORT (--force replaces)\n"
+        "  ports --unlink COMn\n"
+        "                    Remove port n's server\n");
 }
 
 QString placesHelp() {

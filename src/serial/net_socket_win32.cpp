@@ -2,11 +2,14 @@
 // the connection is made here, with the same bounds as on POSIX. The name lookup is the
 // system's getaddrinfo, which its own resolver bounds.
 
-#include "serial/net_socket.h"
-
-#include <windows.h>
+// Winsock's headers come before windows.h, which would otherwise bring in the old ones.
+// clang-format off
 #include <winsock2.h>
 #include <ws2tcpip.h>
+#include <windows.h>
+// clang-format on
+
+#include "serial/net_socket.h"
 
 #include <chrono>
 #include <mutex>
@@ -123,7 +126,7 @@ std::error_code NetSocket::connect(const QString& host, quint16 port, int timeou
                 FD_ZERO(&failed);
                 FD_SET(s, &writable);
                 FD_SET(s, &failed);
-                const timeval slice{0, std::min(left, kSliceMs) * 1000};
+                timeval slice{0, std::min(left, kSliceMs) * 1000};
                 if (::select(0, nullptr, &writable, &failed, &slice) > 0) {
                     error = 0;
                     if (FD_ISSET(s, &failed)) {
