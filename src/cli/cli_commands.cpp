@@ -98,12 +98,18 @@ QList<quint16> distinctDevices(const QList<quint16>& ports, QHash<quint16, quint
     return distinct;
 }
 
+// What a send to several ports is told of along the way, on the command's thread.
+struct SendHooks {
+    // Before the sends begin: how many of them there are (ports that lead to one device share).
+    std::function<void(qsizetype sends)> starting;
+    // Each outcome as it is known.
+    std::function<void(PortOutcome&)> done;
+};
+
 // Sends work on the ports due and tells what each port got, settled ones (with nothing to
-// send) among them: as always for one port, a line each for several. done is told of each
-// outcome first (on this thread).
+// send) among them: as always for one port, a line each for several.
 int sendToPorts(const QList<quint16>& due, CommandContext& context, const PortWork& work,
-                const std::function<void(PortOutcome&)>& done = {},
-                QList<PortOutcome> settled = {}) {
+                const SendHooks& hooks = {}, QList<PortOutcome> settled = {}) {
     // An adapter plugged in since the last listing gets its number first.
     const PortAssignment assignment = assignPortNumbers();
     if (!assignment.problem.isEmpty())
@@ -111,12 +117,14 @@ int sendToPorts(const QList<quint16>& due, CommandContext& context, const PortWo
             << QStringLiteral("qev: warning: %1\n").arg(withFinalPeriod(assignment.problem));
     QHash<quint16, quint16> sameAs;
     const QList<quint16> distinct = distinctDevices(due, sameAs);
+    if (hooks.starting)
+        hooks.starting(distinct.size());
     QList<PortOutcome> outcomes = distinct.size() == 1
                                       ? QList<PortOutcome>{sendOn(distinct.first(), work)}
                                       : sendOnEach(distinct, work);
     for (PortOutcome& outcome : outcomes) {
-        if (done)
-            done(outcome);
+        if (hooks.done)
+            hooks.done(outcome);
     }
     outcomes += settled;
     for (auto it = sameAs.cbegin(); it != sameAs.cend(); ++it) {
@@ -174,25 +182,29 @@ int sync(const Command& command, CommandContext& context) {
     // one second is planned for all, so that every clock shows it at the same instant.
     SyncPlan plan;
     QByteArray message;
-    std::barrier opened(ports.size(), [&]() noexcept {
+    const auto planForAll = [&]() noexcept {
         plan = planSync(realtimeNowNs(), wireTimeNs(kTimeSetMessageSize, kClockBaud),
                         Transmitter::leadNs());
         message = timeSetMessageFor(plan.second);
-    });
-    return sendToPorts(ports, context, [&](quint16 n, TComPort& com, Transmitter& transmitter) {
+    };
+    // One arrival per send, which is known once the ports that share a device are found.
+    std::optional<std::barrier<decltype(planForAll)>> opened;
+    const auto work = [&](quint16 n, TComPort& com, Transmitter& transmitter) {
         bool arrived = false;
         const auto leave = qScopeGuard([&] {
             if (!arrived)
-                opened.arrive_and_drop();
+                opened->arrive_and_drop();
         });
         com.setComNumber(n);
         com.setOpen(true);
         arrived = true;
-        opened.arrive_and_wait();
+        opened->arrive_and_wait();
         transmitter.sendPlanned(n - 1, plan, message);
         transmitter.finishTimed();
         return timeSentWhat(plan.second);
-    });
+    };
+    return sendToPorts(ports, context, work,
+                       {[&](qsizetype sends) { opened.emplace(sends, planForAll); }, {}});
 }
 
 int sendZones(const Command& command, CommandContext& context) {
@@ -250,7 +262,7 @@ int sendZones(const Command& command, CommandContext& context) {
             transmitter.send(n - 1, message);
             return zonesSentWhat(kZoneCount);
         },
-        record, settled);
+        {{}, record}, settled);
 }
 
 }  // namespace

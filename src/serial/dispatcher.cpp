@@ -451,7 +451,7 @@ void TBaseDispatcher::threadEnded(TDispatcherThread& thread, std::error_code res
                 writeFailureDetail(portName_, devicePath_, write.written, write.size, write.error);
         else if (result == SerialErrc::connection_closed)
             failure.detail = QStringLiteral("%1 (%2): a message sent meanwhile did not leave whole")
-                                 .arg(portName_, devicePath_);
+                                 .arg(portName_, deviceName(devicePath_));
         else
             failure.detail = QStringLiteral("%1 (%2)").arg(portName_, deviceName(devicePath_));
         try {

@@ -107,6 +107,10 @@ public:
     const QString& devicePath() const { return devicePath_; }
 
 protected:
+    // Whether OpenCom picks the device layer by the path (a server's address or a device): not
+    // where a test gave the worker a device of its own.
+    bool choosesDevice_ = false;
+
     SerialDevice& device() { return *device_; }
     const SerialDevice& device() const { return *device_; }
     // A thread's first act, on that thread: counts it and releases the opener, which waits
@@ -142,12 +146,6 @@ private:
     std::unique_ptr<SerialDevice> device_;
     std::function<bool()> openCancelled_;
     bool networkDevice_ = false;
-
-protected:
-    // Whether OpenCom picks the device layer by the path (a server's address or a device).
-    bool choosesDevice_ = false;
-
-private:
     ThreadErrorHandler errorHandler_;
     QString portName_;  // as the port is named in messages: "COM3"
     QString devicePath_;

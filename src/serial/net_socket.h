@@ -7,11 +7,21 @@
 
 #include <QString>
 
+#include <algorithm>
+#include <chrono>
 #include <functional>
 #include <initializer_list>
 #include <memory>
 
 namespace qev {
+
+// Whole milliseconds from now to deadline, 0 once it has passed: the network's waits are bounded
+// by deadlines, and taken in slices.
+inline int millisecondsLeft(std::chrono::steady_clock::time_point deadline) {
+    using namespace std::chrono;
+    const auto left = duration_cast<milliseconds>(deadline - steady_clock::now()).count();
+    return int(std::max<decltype(left)>(left, 0));
+}
 
 class NetSocket {
 public:

@@ -3,6 +3,8 @@
 
 #include "serial/net_socket.h"
 
+#include "serial/descriptor_wait.h"
+
 #include <QFile>
 
 #include <fcntl.h>
@@ -28,12 +30,6 @@ namespace {
 constexpr int kSliceMs = 20;
 
 using Clock = std::chrono::steady_clock;
-
-int msLeft(Clock::time_point deadline) {
-    const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-    return int(std::max<qint64>(left, 0));
-}
 
 // One lookup: what getaddrinfo_a reads and writes while it runs.
 struct Lookup {
@@ -97,7 +93,7 @@ std::error_code lookUp(const QString& host, quint16 port, Clock::time_point dead
             return rc == EAI_AGAIN ? SerialErrc::lookup_failed : SerialErrc::host_not_found;
         }
         const bool stop = cancelled && cancelled();
-        const int left = msLeft(deadline);
+        const int left = millisecondsLeft(deadline);
         if (stop || left == 0) {
             if (gai_cancel(&lookup->request) != EAI_CANCELED)
                 abandoned().keep(std::move(lookup));
@@ -154,7 +150,7 @@ std::error_code NetSocket::connect(const QString& host, quint16 port, int timeou
                 ::close(fd);
                 return SerialErrc::open_cancelled;
             }
-            const int left = msLeft(deadline);
+            const int left = millisecondsLeft(deadline);
             if (left == 0) {
                 error = ETIMEDOUT;
                 break;
@@ -227,29 +223,7 @@ std::error_code NetSocket::receive(char* data, qint64 length, qint64& got, bool&
 }
 
 WaitResult NetSocket::wait(bool forWriting, int timeoutMs, std::initializer_list<Event*> wake) {
-    std::vector<pollfd> fds;
-    fds.reserve(wake.size() + 1);
-    fds.push_back({handle_->fd, short(forWriting ? POLLOUT : POLLIN), 0});
-    for (Event* e : wake)
-        fds.push_back({e->handle(), POLLIN, 0});
-    int n;
-    do {
-        n = ::poll(fds.data(), fds.size(), timeoutMs);
-    } while (n < 0 && errno == EINTR);
-    WaitResult result;
-    if (n <= 0)
-        return result;
-    int i = 0;
-    for (Event* e : wake) {
-        if ((fds[i + 1].revents & POLLIN) && e->claim())
-            return {WaitResult::Woken, i};
-        ++i;
-    }
-    if (fds[0].revents & (POLLHUP | POLLERR | POLLNVAL))
-        result.kind = WaitResult::HangUp;
-    else if (fds[0].revents)
-        result.kind = WaitResult::Ready;
-    return result;
+    return waitOnDescriptor(handle_->fd, forWriting ? POLLOUT : POLLIN, timeoutMs, wake);
 }
 
 qint64 NetSocket::unacknowledged() {

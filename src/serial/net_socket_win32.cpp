@@ -24,12 +24,6 @@ constexpr int kPollMs = 2;
 
 using Clock = std::chrono::steady_clock;
 
-int msLeft(Clock::time_point deadline) {
-    const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-    return int(std::max<qint64>(left, 0));
-}
-
 bool winsockReady() {
     static const bool ready = [] {
         WSADATA data;
@@ -118,7 +112,7 @@ std::error_code NetSocket::connect(const QString& host, quint16 port, int timeou
                     ::closesocket(s);
                     return SerialErrc::open_cancelled;
                 }
-                const int left = msLeft(deadline);
+                const int left = millisecondsLeft(deadline);
                 if (left == 0)
                     break;
                 fd_set writable, failed;
@@ -204,7 +198,7 @@ WaitResult NetSocket::wait(bool forWriting, int timeoutMs, std::initializer_list
         const int ready = readyNow(handle_->s, forWriting);
         if (ready != 0)
             return {ready > 0 ? WaitResult::Ready : WaitResult::HangUp, -1};
-        const int left = msLeft(deadline);
+        const int left = millisecondsLeft(deadline);
         if (left == 0)
             return {};
         const int slice = std::min(left, kPollMs);

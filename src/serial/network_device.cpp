@@ -23,12 +23,6 @@ using Clock = std::chrono::steady_clock;
 constexpr qsizetype kOutLimit = 4096;
 constexpr int kSliceMs = 10;
 
-int msLeft(Clock::time_point deadline) {
-    const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-    return int(std::max<qint64>(left, 0));
-}
-
 QString parityName(quint8 value) {
     switch (value) {
         case 1:
@@ -235,13 +229,13 @@ public:
                 if (!held && out_.size() < kOutLimit)
                     return {WaitResult::Ready, -1};
             }
-            const int slice = std::min(msLeft(deadline), kSliceMs);
+            const int slice = std::min(millisecondsLeft(deadline), kSliceMs);
             // Suspended: the resume arrives as input, which the reader or this loop reads.
             const WaitResult w =
                 held ? socket_.wait(false, slice, wake) : socket_.wait(true, slice, wake);
             if (w.kind == WaitResult::Woken)
                 return w;
-            if (msLeft(deadline) == 0)
+            if (millisecondsLeft(deadline) == 0)
                 return {};
         }
     }
@@ -328,7 +322,7 @@ private:
             pumpLocked();
             if (done() || closed_)
                 return done();
-            const int left = msLeft(deadline);
+            const int left = millisecondsLeft(deadline);
             if (left == 0 || (cancelled_ && cancelled_()))
                 return false;
             lock.unlock();

@@ -1,6 +1,7 @@
 // The POSIX device layer: non-blocking descriptors, termios, poll with wake-up events.
 
 #include "ports/device_naming.h"
+#include "serial/descriptor_wait.h"
 #include "serial/serial_device.h"
 
 #include <QFile>
@@ -357,32 +358,7 @@ public:
 
 private:
     WaitResult waitFor(short events, int timeoutMs, std::initializer_list<Event*> wake) {
-        std::vector<pollfd> fds;
-        fds.reserve(wake.size() + 1);
-        fds.push_back({fd_, events, 0});
-        for (Event* e : wake)
-            fds.push_back({e->handle(), POLLIN, 0});
-        int n;
-        do {
-            n = ::poll(fds.data(), fds.size(), timeoutMs);
-        } while (n < 0 && errno == EINTR);
-        WaitResult result;
-        if (n <= 0)
-            return result;
-        int i = 0;
-        for (Event* e : wake) {
-            if ((fds[i + 1].revents & POLLIN) && e->claim()) {
-                result.kind = WaitResult::Woken;
-                result.event = i;
-                return result;
-            }
-            ++i;
-        }
-        if (fds[0].revents & (POLLHUP | POLLERR | POLLNVAL))
-            result.kind = WaitResult::HangUp;
-        else if (fds[0].revents & events)
-            result.kind = WaitResult::Ready;
-        return result;
+        return waitOnDescriptor(fd_, events, timeoutMs, wake);
     }
 
     int fd_ = -1;

@@ -90,6 +90,27 @@ SyncPlan Transmitter::sendOnSecond(int itemIndex, qint64 messageBytes,
     // the open fails.
     SyncPlan plan = planSync(realtimeNowNs(), wireNs, kLeadNs);
     QByteArray message = build(plan.second);
+    openForTimed(itemIndex, [&] {
+        // The open took the time the plan left (a prompt, above all): the next second, then.
+        if (realtimeNowNs() + kLeadNs > plan.sendAtNs) {
+            plan = planSync(realtimeNowNs(), wireNs, kLeadNs);
+            message = build(plan.second);
+        }
+        holdForInstant(plan, message);
+    });
+    return plan;
+}
+
+void Transmitter::sendPlanned(int itemIndex, const SyncPlan& plan, const QByteArray& message) {
+    finishTimedAndReport();
+    openForTimed(itemIndex, [&] {
+        if (realtimeNowNs() + kLeadNs / 2 > plan.sendAtNs)
+            throw EMessageNotSent::notReleased(port_.DevicePath());
+        holdForInstant(plan, message);
+    });
+}
+
+void Transmitter::openForTimed(int itemIndex, const std::function<void()>& hold) {
     ++cycles_;  // a prompt's event loop may run the timer meanwhile
     const auto done = qScopeGuard([this] { --cycles_; });
     try {
@@ -97,39 +118,12 @@ SyncPlan Transmitter::sendOnSecond(int itemIndex, qint64 messageBytes,
         port_.setOpen(true);
         if (cancelled())
             throw EAbort();
-        // The open took the time the plan left (a prompt, above all): the next second, then.
-        if (realtimeNowNs() + kLeadNs > plan.sendAtNs) {
-            plan = planSync(realtimeNowNs(), wireNs, kLeadNs);
-            message = build(plan.second);
-        }
-        holdForInstant(plan, message);
+        hold();
     } catch (const EPortPromptCancelled&) {
         port_.setOpen(false);
         throw EAbort();
     } catch (...) {
         port_.setOpen(false);  // no port stays open after a failed send
-        throw;
-    }
-    return plan;
-}
-
-void Transmitter::sendPlanned(int itemIndex, const SyncPlan& plan, const QByteArray& message) {
-    finishTimedAndReport();
-    ++cycles_;
-    const auto done = qScopeGuard([this] { --cycles_; });
-    try {
-        port_.setComNumber(quint16(itemIndex + 1));
-        port_.setOpen(true);
-        if (cancelled())
-            throw EAbort();
-        if (realtimeNowNs() + kLeadNs / 2 > plan.sendAtNs)
-            throw EMessageNotSent::notReleased(port_.DevicePath());
-        holdForInstant(plan, message);
-    } catch (const EPortPromptCancelled&) {
-        port_.setOpen(false);
-        throw EAbort();
-    } catch (...) {
-        port_.setOpen(false);
         throw;
     }
 }

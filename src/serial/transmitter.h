@@ -79,6 +79,9 @@ private:
         quint32 sentBefore;  // the port's count of timed messages sent, before this one
     };
 
+    // Opens port itemIndex + 1 and runs hold, which hands it a timed message; a failure of
+    // either closes the port again.
+    void openForTimed(int itemIndex, const std::function<void()>& hold);
     // Hands the message to the open port's writer for the plan's instant.
     void holdForInstant(const SyncPlan& plan, const QByteArray& message);
     bool released() const;

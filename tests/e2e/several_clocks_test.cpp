@@ -69,6 +69,13 @@ TEST_F(SeveralClocks, EachPortGetsItsMessageAndItsLine) {
     ASSERT_EQ(m1, m2) << "one second for every clock";
     EXPECT_LT(std::abs(first1 - first2), 5'000'000) << "the lines started apart";
     EXPECT_TRUE(com4->take().isEmpty());
+
+    // Two numbers that lead to one line: it gets one message, and each number its line.
+    config_.link(5, com1->slavePath());
+    const test::CommandRun shared = runQev({"sync", "--port", "COM1,COM5"});
+    EXPECT_EQ(shared.status, 0) << shared.out << shared.err;
+    EXPECT_TRUE(shared.out.contains("(with COM1, which leads there too)")) << shared.out;
+    EXPECT_EQ(com1->take(14, 3000).size(), 14);
 }
 
 // What the server's line gets: the bytes as they were queued, 0xFF included, and through RFC
