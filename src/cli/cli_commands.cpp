@@ -306,7 +306,7 @@ QString commandErrorText(std::exception_ptr error) {
 }
 
 QString portDevice(quint16 port) {
-    const QString path = resolveDeviceName(comDeviceName(port));
+    const QString path = portPath(port);
     const QString target = QFileInfo(path).canonicalFilePath();
     return target.isEmpty() ? path : target;
 }

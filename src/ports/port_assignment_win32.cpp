@@ -3,6 +3,7 @@
 
 #include "ports/network_port.h"
 #include "ports/port_assignment.h"
+#include "ports/port_description.h"
 
 #include <windows.h>
 
@@ -80,10 +81,13 @@ QString linkPort(quint16 n, const QString& device, bool replace, const PortRoots
         throw numberedBySystem();
     if (const QString error = networkPortError(device); !error.isEmpty())
         throw EPortLinkError(error + QStringLiteral(", so COM%1 was not linked").arg(n));
-    if (serialDevicePresent(comDeviceName(n)))
-        throw EPortLinkError(
-            QStringLiteral("Windows has a COM%1 of its own; give a number it does not have")
-                .arg(n));
+    // A port Device Manager lists is never hidden behind a server.
+    const QHash<QString, QString> system = systemPortNames();
+    if (const auto it = system.constFind(valueName(n)); it != system.cend())
+        throw EPortLinkError(QStringLiteral("Windows has a COM%1 of its own (%2); give a number "
+                                            "it does not have")
+                                 .arg(n)
+                                 .arg(*it));
     const QString previous = mappedServer(n);
     if (previous == device)
         return previous;

@@ -5,6 +5,7 @@
 
 #include "ports/port_assignment.h"
 
+#include <QHash>
 #include <QList>
 #include <QString>
 
@@ -22,6 +23,11 @@ struct PortInfo {
 // Ports in the order given; on Windows the system is asked once for all of them.
 QList<PortInfo> describePorts(const QList<quint16>& numbers, const PortRoots& roots = {});
 PortInfo describePort(quint16 n, const PortRoots& roots = {});
+
+#ifdef _WIN32
+// The ports Device Manager lists, "COM3" -> "USB Serial Port (COM3)", asked of the Setup API.
+QHash<QString, QString> systemPortNames();
+#endif
 
 // A port's tooltip: its description and device on two lines; for an absent port its description
 // ("no device", or why not).

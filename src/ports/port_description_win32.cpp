@@ -74,8 +74,9 @@ QString deviceText(HDEVINFO set, SP_DEVINFO_DATA& device, DWORD property) {
     return printableText(QString::fromWCharArray(text));
 }
 
-// "COM3" -> "USB Serial Port (COM3)", for every port device present.
-QHash<QString, QString> friendlyNames() {
+}  // namespace
+
+QHash<QString, QString> systemPortNames() {
     QHash<QString, QString> names;
     const DeviceList list;
     if (list.get() == INVALID_HANDLE_VALUE)
@@ -95,10 +96,8 @@ QHash<QString, QString> friendlyNames() {
     return names;
 }
 
-}  // namespace
-
 QList<PortInfo> describePorts(const QList<quint16>& numbers, const PortRoots&) {
-    const QHash<QString, QString> names = friendlyNames();
+    const QHash<QString, QString> names = systemPortNames();
     QList<PortInfo> ports;
     ports.reserve(numbers.size());
     for (const quint16 n : numbers) {

@@ -9,14 +9,22 @@
 
 #include "wine_host.h"
 
+#include <arpa/inet.h>
 #include <fcntl.h>
+#include <netinet/in.h>
 #include <poll.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
+
+#include <thread>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -101,9 +109,10 @@ bool openLine(Line& line) {
 // startServer: start it here, so that its teardown stays out of the test's output. Not
 // for a program with windows: a server started without the display keeps them from showing.
 bool mapCom(const Wine& wine, int n, const std::string& path, bool startServer) {
-    const Result r = run(wine.command({"reg", "add", "HKLM\\Software\\Wine\\Ports", "/v",
-                                       "COM" + std::to_string(n), "/t", "REG_SZ", "/d", path, "/f"}),
-                         180, true);
+    const Result r =
+        run(wine.command({"reg", "add", "HKLM\\Software\\Wine\\Ports", "/v",
+                          "COM" + std::to_string(n), "/t", "REG_SZ", "/d", path, "/f"}),
+            180, true);
     if (!exitedWith(r, 0))
         return false;
     if (!wine.stopServer())
@@ -177,10 +186,74 @@ void appScenario(const Wine& wine, Line& line, const std::string& probe, const s
     }
 }
 
+// A ser2net on 127.0.0.1 serving the line through RFC 2217, its line at 9600 baud until QEV sets
+// it; the port it listens on, once it takes connections (0 when it never does).
+int startSer2net(const std::string& device, pid_t& pid) {
+    const int probe = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof a;
+    ::bind(probe, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    ::getsockname(probe, reinterpret_cast<sockaddr*>(&a), &size);
+    ::close(probe);
+    const int port = ntohs(a.sin_port);
+    const std::string config = "connection: &clock\n  accepter: telnet(rfc2217),tcp,127.0.0.1," +
+                               std::to_string(port) + "\n  connector: serialdev," + device +
+                               ",9600n81,local\n";
+    const std::string pidFile = "/tmp/qev-wine-ser2net-" + std::to_string(::getpid()) + ".pid";
+    pid = ::fork();
+    if (pid == 0) {
+        const int null = ::open("/dev/null", O_RDWR);
+        ::dup2(null, 1);
+        ::dup2(null, 2);
+        ::execlp("ser2net", "ser2net", "-n", "-u", "-P", pidFile.c_str(), "-Y", config.c_str(),
+                 static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    for (int i = 0; i < 250; ++i) {
+        const int s = ::socket(AF_INET, SOCK_STREAM, 0);
+        const bool up = ::connect(s, reinterpret_cast<const sockaddr*>(&a), sizeof a) == 0;
+        ::close(s);
+        if (up)
+            return port;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return 0;
+}
+
+// A clock behind ser2net, reached through Winsock and RFC 2217: the same bytes on the line, set
+// to 4800 8N1 by the protocol; once the server is gone, the refusal is told.
+void serverScenario(Line& line, const std::string& expected,
+                    const std::function<Result(std::vector<std::string>)>& qevCli) {
+    pid_t server = -1;
+    const int port = startSer2net(line.slave, server);
+    check(port != 0, "ser2net serves the line");
+    const std::string url = "rfc2217://127.0.0.1:" + std::to_string(port);
+    Result r = qevCli({"ports", "--link", "COM20", url});
+    check(exitedWith(r, 0), "ports --link COM20 " + url + " (output: " + r.out + ")");
+    line.bytes.clear();
+    line.settings.reset();
+    r = qevCli({"send-zones", "--port", "COM20"});
+    check(exitedWith(r, 0) && r.out.find("Sent the zone configuration (16 zones) to COM20 (" + url +
+                                         ")") != std::string::npos,
+          "send-zones through the server exits 0 and names it (output: " + r.out + ")");
+    check(toHex(line.bytes) == expected,
+          "the configuration on the server's line: got " + toHex(line.bytes));
+    checkLineSettings(line);
+    ::kill(server, SIGTERM);
+    ::waitpid(server, nullptr, 0);
+    line.bytes.clear();
+    r = qevCli({"send-zones", "--port", "COM20"});
+    check(exitedWith(r, 1) && r.out.find("refused the connection") != std::string::npos,
+          "a server that is gone is told as such (output: " + r.out + ")");
+    check(exitedWith(qevCli({"ports", "--unlink", "COM20"}), 0), "ports --unlink COM20");
+}
+
 // qev-cli.exe as a console runs it: its output (both streams) and its exit code.
 void cliScenario(const Wine& wine, Line& line, const std::string& probe, const std::string& cli) {
-    const std::string expected = field(run(wine.command({probe, "expect-config"}), 120).out,
-                                       "EXPECT");
+    const std::string expected =
+        field(run(wine.command({probe, "expect-config"}), 120).out, "EXPECT");
     const auto qevCli = [&](std::vector<std::string> args) {
         args.insert(args.begin(), cli);
         std::vector<std::string> argv{"sh", "-c", "exec \"$@\" 2>&1", "sh"};
@@ -194,6 +267,8 @@ void cliScenario(const Wine& wine, Line& line, const std::string& probe, const s
           "it says what it sent");
     check(toHex(line.bytes) == expected,
           "exactly the default configuration on the line: got " + toHex(line.bytes));
+    line.bytes.clear();
+    serverScenario(line, expected, qevCli);
     line.bytes.clear();
 
     // A zone that follows a time zone of Windows' own zone data: sent at its offset (Tokyo's

@@ -2,12 +2,16 @@
 // time-set message reached the master, against the instant it was planned for (the start of
 // the second it carries, less its 29.2 ms on the wire), and prints the absolute errors' median
 // and 99th percentile in milliseconds: sync_error_p50_ms, sync_error_p99_ms.
-//   bench_sync [runs] [--qev PATH | --window]
+//   bench_sync [runs] [--qev PATH | --window] [--ports N] [--ser2net]
 // By default the sync command runs in-process; --qev runs that program's "sync" instead, and
 // --window presses the window's "Sync w/PC and Send" (offscreen when there is no display).
+// --ports N syncs N pseudo-terminals in one command, --ser2net one more port behind a real
+// ser2net on 127.0.0.1 (in-process only); then the spread between the ports' first bytes is
+// told too (sync_spread_p50_ms, sync_spread_p99_ms), and the server's port on its own.
 
 #include "pty_pair.h"
 #include "scoped_config.h"
+#include "serial_servers.h"
 
 #include "app/application.h"
 #include "app/mainform_u.h"
@@ -165,6 +169,8 @@ double percentile(std::vector<double> v, double p) {
 
 int main(int argc, char** argv) {
     int runs = 50;
+    int localPorts = 1;
+    bool server = false;
     QString qev;
     bool window = false;
     for (int i = 1; i < argc; ++i) {
@@ -173,8 +179,17 @@ int main(int argc, char** argv) {
             qev = QString::fromLocal8Bit(argv[++i]);
         else if (arg == QStringLiteral("--window"))
             window = true;
+        else if (arg == QStringLiteral("--ports") && i + 1 < argc)
+            localPorts = std::clamp(QString::fromLocal8Bit(argv[++i]).toInt(), 0, 40);
+        else if (arg == QStringLiteral("--ser2net"))
+            server = true;
         else
             runs = std::max(1, arg.toInt());
+    }
+    const bool several = localPorts != 1 || server;
+    if (several && (window || !qev.isEmpty())) {
+        std::fprintf(stderr, "--ports and --ser2net run the sync in-process only\n");
+        return 2;
     }
     if (window && qEnvironmentVariableIsEmpty("DISPLAY") &&
         qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
@@ -186,9 +201,27 @@ int main(int argc, char** argv) {
         app = std::make_unique<QCoreApplication>(argc, argv);
 
     qev::test::ScopedConfig links;
-    qev::test::PtyPair pty;
-    links.link(1, pty.slavePath());
-    Receiver receiver(pty.master());
+    // The lines, each read by a receiver of its own; the server's, when there is one, last.
+    std::vector<std::unique_ptr<qev::test::PtyPair>> ptys;
+    std::vector<std::unique_ptr<Receiver>> receivers;
+    QList<quint16> ports;
+    for (int n = 1; n <= localPorts; ++n) {
+        ptys.push_back(std::make_unique<qev::test::PtyPair>());
+        links.link(n, ptys.back()->slavePath());
+        receivers.push_back(std::make_unique<Receiver>(ptys.back()->master()));
+        ports << quint16(n);
+    }
+    std::unique_ptr<qev::test::Ser2Net> ser2net;
+    if (server) {
+        ser2net = std::make_unique<qev::test::Ser2Net>();
+        if (!ser2net->running()) {
+            std::fprintf(stderr, "ser2net did not start (is it installed?)\n");
+            return 1;
+        }
+        links.link(localPorts + 1, ser2net->rfc2217Url());
+        receivers.push_back(std::make_unique<Receiver>(ser2net->line().master()));
+        ports << quint16(localPorts + 1);
+    }
     const qint64 wireNs = qev::wireTimeNs(qev::kTimeSetMessageSize, 4800);
     // The window starts on "Com 1", which is the pty here: the settings folder is a new one.
     std::unique_ptr<qev::TMainForm> form;
@@ -197,9 +230,10 @@ int main(int argc, char** argv) {
         form->show();
     }
 
-    std::vector<double> errors;
+    std::vector<double> errors, spreads, serverErrors;
     for (int i = 0; i < runs; ++i) {
-        receiver.clear();
+        for (const auto& receiver : receivers)
+            receiver->clear();
         int status = 0;
         if (form) {
             form->Button2()->click();
@@ -209,11 +243,12 @@ int main(int argc, char** argv) {
             qev::CommandContext context{o, e, [] { return qev::ClockSync::Unknown; }, QString()};
             qev::Command command;
             command.kind = qev::CommandKind::Sync;
-            command.ports = {1};
+            command.ports = ports;
             status = qev::runCommand(command, context);
             e.flush();
+            o.flush();
             if (status != 0)
-                std::fprintf(stderr, "%s", qPrintable(err));
+                std::fprintf(stderr, "%s%s", qPrintable(out), qPrintable(err));
         } else {
             QProcess p;
             p.setStandardOutputFile(QProcess::nullDevice());
@@ -224,22 +259,39 @@ int main(int argc, char** argv) {
                          ? p.exitCode()
                          : -1;
         }
-        QByteArray bytes;
-        qint64 firstNs = 0, second = 0;
-        if (status != 0 || !receiver.take(qev::kTimeSetMessageSize, 2000, bytes, firstNs) ||
-            !secondOf(bytes, second)) {
-            std::fprintf(stderr, "run %d: no intact time-set message (status %d)\n", i, status);
-            return 1;
+        qint64 earliest = 0, latest = 0;
+        for (size_t k = 0; k < receivers.size(); ++k) {
+            QByteArray bytes;
+            qint64 firstNs = 0, second = 0;
+            if (status != 0 ||
+                !receivers[k]->take(qev::kTimeSetMessageSize, 2000, bytes, firstNs) ||
+                !secondOf(bytes, second)) {
+                std::fprintf(stderr, "run %d, port %zu: no intact time-set message (status %d)\n",
+                             i, k + 1, status);
+                return 1;
+            }
+            const qint64 plannedNs = second * qev::kNanosPerSecond - wireNs;
+            const double error = std::abs(double(firstNs - plannedNs)) / 1e6;
+            (ser2net && k + 1 == receivers.size() ? serverErrors : errors).push_back(error);
+            earliest = k == 0 ? firstNs : std::min(earliest, firstNs);
+            latest = k == 0 ? firstNs : std::max(latest, firstNs);
         }
-        const qint64 plannedNs = second * qev::kNanosPerSecond - wireNs;
-        errors.push_back(std::abs(double(firstNs - plannedNs)) / 1e6);
+        spreads.push_back(double(latest - earliest) / 1e6);
     }
-    std::printf("sync_error_p50_ms %.3f\n", percentile(errors, 0.50));
-    std::printf("sync_error_p99_ms %.3f\n", percentile(errors, 0.99));
-    std::printf("sync_error_max_ms %.3f\n", *std::max_element(errors.begin(), errors.end()));
-    std::printf("runs_over_2ms %lld of %d\n",
-                static_cast<long long>(
-                    std::count_if(errors.begin(), errors.end(), [](double e) { return e > 2.0; })),
-                runs);
+    const auto tell = [](const char* name, const std::vector<double>& v) {
+        if (v.empty())
+            return;
+        std::printf("%s_p50_ms %.3f\n", name, percentile(v, 0.50));
+        std::printf("%s_p99_ms %.3f\n", name, percentile(v, 0.99));
+        std::printf("%s_max_ms %.3f\n", name, *std::max_element(v.begin(), v.end()));
+        std::printf("%s_over_2ms %lld of %zu\n", name,
+                    static_cast<long long>(
+                        std::count_if(v.begin(), v.end(), [](double e) { return e > 2.0; })),
+                    v.size());
+    };
+    tell("sync_error", errors);
+    tell("server_error", serverErrors);
+    if (several)
+        tell("sync_spread", spreads);
     return 0;
 }
