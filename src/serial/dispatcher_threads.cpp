@@ -7,13 +7,39 @@
 #include <QScopeGuard>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
+#include <optional>
+#include <thread>
 
 namespace qev {
 
 namespace {
 
 constexpr int kReadBlock = 256;
+
+// Writers that spin towards their instants at once (several ports synced together) each keep a
+// processor: more of them than processors would take turns, and one would miss its instant by
+// a scheduler's slice. The rest sleep to the instant instead, where sleeping is precise.
+class SpinSlot {
+public:
+    SpinSlot() : held_(spinning().fetch_add(1) < slotCount()) {}
+    ~SpinSlot() { spinning().fetch_sub(1); }
+    SpinSlot(const SpinSlot&) = delete;
+    SpinSlot& operator=(const SpinSlot&) = delete;
+    bool held() const { return held_; }
+
+private:
+    static int slotCount() {
+        static const int n = std::max(1, int(std::thread::hardware_concurrency()) - 1);
+        return n;
+    }
+    static std::atomic<int>& spinning() {
+        static std::atomic<int> count{0};
+        return count;
+    }
+    bool held_;
+};
 
 // A failure the reader ends on quietly: the handle is gone, or the device has gone away
 // (which the writer reports, once, when it next has something to write).
@@ -146,6 +172,7 @@ TWriteThread::Outcome TWriteThread::holdUntil(qint64 releaseAtNs) {
     constexpr auto kMaxHold = std::chrono::seconds(2);
     TBaseDispatcher& d = owner_;
     const auto giveUp = std::chrono::steady_clock::now() + kMaxHold;
+    std::optional<SpinSlot> slot;
     for (;;) {
         using namespace std::chrono;
         const qint64 remaining = releaseAtNs - realtimeNowNs();
@@ -153,6 +180,14 @@ TWriteThread::Outcome TWriteThread::holdUntil(qint64 releaseAtNs) {
         if (remaining <= 0 || left <= 0)
             return Outcome::Done;
         const qint64 sleepMs = remaining > kSpinNs ? (remaining - kSpinNs) / 1'000'000 : 0;
+        if (sleepMs == 0 && Event::sleepsPrecisely()) {
+            if (!slot)
+                slot.emplace();
+            if (!slot->held()) {
+                std::this_thread::sleep_for(std::chrono::nanoseconds(remaining));
+                continue;
+            }
+        }
         const int fired = Event::waitAny({&d.OutFlushEvent, &d.KillEvent, &d.OutputEvent},
                                          int(std::min<qint64>(sleepMs, left)));
         if (fired == 0) {

@@ -37,6 +37,9 @@ public:
     // sleep on this platform may overrun by, so that the waiting thread is running at the
     // instant rather than being woken for it.
     static qint64 spinBeforeNs();
+    // Whether a sleep of under a millisecond ends within tens of microseconds of its time (so
+    // a timed wait may sleep to its instant where no processor is free to spin on).
+    static bool sleepsPrecisely();
 
     // For device waits of the platform layer.
     NativeEvent handle() const { return fd_; }

@@ -84,6 +84,10 @@ int Event::waitAny(std::initializer_list<Event*> events, int timeoutMs) {
     }
 }
 
+bool Event::sleepsPrecisely() {
+    return true;  // high-resolution timers
+}
+
 qint64 Event::spinBeforeNs() {
     // Short: a writer that had spun for 3 ms was preempted inside its write a tenth of the time.
     return 1'000'000;

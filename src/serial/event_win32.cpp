@@ -67,6 +67,10 @@ int Event::waitAny(std::initializer_list<Event*> events, int timeoutMs) {
     return -1;
 }
 
+bool Event::sleepsPrecisely() {
+    return false;  // the timer's tick is 15.6 ms
+}
+
 qint64 Event::spinBeforeNs() {
     return 20'000'000;  // the system's timer ticks every 15.6 ms
 }
